@@ -1,0 +1,55 @@
+#include "pages/StringGrid.h"
+
+#include <QHeaderView>
+
+namespace {
+
+constexpr int GridCells = 17;
+
+QString HexByte(int value) {
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+}  // namespace
+
+StringGrid::StringGrid(QWidget* parent) : QTableWidget(GridCells, GridCells, parent) {
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setDefaultSectionSize(26);
+    verticalHeader()->setDefaultSectionSize(18);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int index = 0; index < GridCells; ++index) {
+        MakeFixed(index, 0);
+        MakeFixed(0, index);
+    }
+}
+
+QString StringGrid::Cell(int column, int row) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell != nullptr ? cell->text() : QString();
+}
+
+void StringGrid::SetCell(int column, int row, const QString& text) {
+    QTableWidgetItem* cell = item(row, column);
+    if (cell == nullptr) {
+        cell = new QTableWidgetItem;
+        setItem(row, column, cell);
+    }
+    cell->setText(text);
+}
+
+void StringGrid::MakeFixed(int column, int row) {
+    auto* cell = new QTableWidgetItem;
+    cell->setFlags(Qt::ItemIsEnabled);
+    cell->setBackground(palette().button());
+    setItem(row, column, cell);
+}
+
+void HeadRegisterGrid(StringGrid& grid) {
+    for (int i = 0; i < 16; ++i) {
+        grid.SetCell(i + 1, 0, HexByte(i));
+        grid.SetCell(0, i + 1, HexByte(i * 16));
+    }
+}

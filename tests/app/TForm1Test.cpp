@@ -1,0 +1,179 @@
+#include "app/TForm1.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/GlobalTexts.h"
+#include "support/QtPrinters.h"
+#include "pages/LabeledEdit.h"
+#include "pages/StringGrid.h"
+#include "sim/VirtualUsbDevice.h"
+#include "support/RecordingModel.h"
+#include "transport/VirtualDeviceLayer.h"
+
+namespace {
+
+class TForm1Test : public ::testing::Test {
+protected:
+    template <typename T>
+    T* Find(const char* name) {
+        T* control = Form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+
+    zarn::VirtualDeviceLayer Layer;
+    zarn::KeldrixUsb UsbDevice{Layer};
+    TForm1 Form{UsbDevice, 96};
+};
+
+TEST_F(TForm1Test, ShowsTheEndUserViewAtStart) {
+    EXPECT_EQ(Form.windowTitle(), "Zarn USB Audio firmware update Tool V1.1");
+    EXPECT_EQ(Find<QLabel>("lblDetectDevice")->text(), "No device is available");
+    EXPECT_EQ(Find<QLabel>("lblUpdaeFileStatus")->text(), "No Updated File !");
+    EXPECT_EQ(Find<QLabel>("lblISPProcStatus")->text(), "");
+    EXPECT_EQ(Find<QLabel>("lblDetectDevice")->font().pixelSize(), 16);
+    EXPECT_EQ(Find<QLabel>("lblISPProcStatus")->font().pixelSize(), 21);
+    auto* start = Find<QPushButton>("btnSimpleAuto");
+    EXPECT_EQ(start->text(), "Start");
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_EQ(start->geometry(), QRect(424, 0, 75, 25));
+    auto* lamp = Find<QFrame>("pnlUSBExist");
+    EXPECT_EQ(lamp->geometry(), QRect(20, 8, 73, 23));
+    EXPECT_EQ(lamp->palette().color(QPalette::Window), Form.palette().color(QPalette::Button));
+    EXPECT_EQ(Find<QFrame>("pnlUSB")->geometry(), QRect(16, 8, 537, 120));
+}
+
+TEST_F(TForm1Test, DetectionControlsAreSetAndHidden) {
+    Form.show();
+    auto* detect = Find<QCheckBox>("chkDetectUSB");
+    EXPECT_TRUE(detect->isChecked());
+    EXPECT_FALSE(detect->isVisible());
+    for (const char* name : {"lbledtVID", "lbledtPID"}) {
+        auto* edit = Find<LabeledEdit>(name);
+        EXPECT_FALSE(edit->isVisible()) << name;
+        EXPECT_FALSE(edit->isEnabled()) << name;
+    }
+    EXPECT_EQ(Find<LabeledEdit>("lbledtVID")->text(), "3e52");
+    EXPECT_EQ(Find<LabeledEdit>("lbledtPID")->text(), "f800");
+    EXPECT_EQ(Find<LabeledEdit>("lbledtVID")->labelText(), "VID:");
+}
+
+TEST_F(TForm1Test, EngineeringPagesExistInOrderButStayHidden) {
+    Form.show();
+    auto* pages = Find<QTabWidget>("MainPageControl");
+    EXPECT_FALSE(pages->isVisible());
+    EXPECT_EQ(pages->height(), 100);
+    const std::pair<const char*, const char*> expected[] = {
+        {"TabSheet1", "Register"},   {"PageMI2CCtrl", "I2C Access"},
+        {"PageISPCtrl", "ISP"},      {"Parameter", "Parameter"},
+        {"Information", "Information"}, {"BinFile", "Gen. Bin File"}};
+    ASSERT_EQ(pages->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(pages->widget(i)->objectName(), expected[i].first);
+        EXPECT_EQ(pages->tabText(i), expected[i].second);
+        EXPECT_EQ(pages->isTabVisible(i), i == 2) << expected[i].first;
+    }
+}
+
+TEST_F(TForm1Test, RegisterGridsAreHeadedInHex) {
+    for (const char* name : {"RegStringGrid1", "StringGridMIIC"}) {
+        auto* grid = Find<StringGrid>(name);
+        ASSERT_EQ(grid->columnCount(), 17);
+        ASSERT_EQ(grid->rowCount(), 17);
+        QStringList across, down;
+        for (int i = 1; i <= 16; ++i) {
+            across << grid->Cell(i, 0);
+            down << grid->Cell(0, i);
+        }
+        EXPECT_EQ(across.join(' '), "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F") << name;
+        EXPECT_EQ(down.join(' '), "00 10 20 30 40 50 60 70 80 90 A0 B0 C0 D0 E0 F0") << name;
+        EXPECT_EQ(grid->Cell(1, 1), "");
+        EXPECT_FALSE(grid->item(0, 5)->flags() & Qt::ItemIsEditable);
+    }
+}
+
+TEST_F(TForm1Test, TimerTicksEverySecondFromTheStart) {
+    auto* timer = Find<QTimer>("Timer1");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 1000);
+}
+
+struct DpiCase {
+    int LogicalDpi;
+    QSize WindowSize;
+    int PageControlHeight;
+};
+
+void PrintTo(const DpiCase& c, std::ostream* out) {
+    *out << c.LogicalDpi << " dpi";
+}
+
+class TForm1DpiTest : public ::testing::TestWithParam<DpiCase> {};
+
+TEST_P(TForm1DpiTest, WindowSizeFollowsTheLogicalResolution) {
+    zarn::VirtualDeviceLayer layer;
+    zarn::KeldrixUsb usb(layer);
+    TForm1 form(usb, GetParam().LogicalDpi);
+    EXPECT_EQ(form.size(), GetParam().WindowSize);
+    EXPECT_EQ(form.findChild<QTabWidget*>("MainPageControl")->height(),
+              GetParam().PageControlHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, TForm1DpiTest,
+                         ::testing::Values(DpiCase{96, {606, 200}, 100},
+                                           DpiCase{119, {606, 200}, 100},
+                                           DpiCase{120, {746, 340}, 240},
+                                           DpiCase{144, {746, 340}, 240}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.LogicalDpi) + "dpi";
+                         });
+
+TEST_F(TForm1Test, ClosingReleasesAHandleHeldOnAFoundDevice) {
+    auto model = std::make_shared<zarn::fakes::RecordingModel>();
+    auto device = std::make_shared<zarn::VirtualUsbDevice>(0x1C7A, 0x6000, false, model);
+    Layer.Attach(device);
+    ASSERT_TRUE(UsbDevice.Connect());
+    ASSERT_TRUE(UsbDevice.Open());
+    device->ClearRequestLog();
+    Form.show();
+    Form.close();
+    EXPECT_EQ(Layer.OpenHandleCount(), 0u);
+    EXPECT_TRUE(device->RequestLog().empty());
+}
+
+TEST_F(TForm1Test, ClosingWithNothingFoundTouchesNoDevice) {
+    auto device = std::make_shared<zarn::VirtualUsbDevice>(
+        0x1C7A, 0x6000, false, std::make_shared<zarn::fakes::RecordingModel>());
+    Layer.Attach(device);
+    Form.show();
+    Form.close();
+    EXPECT_TRUE(device->RequestLog().empty());
+    EXPECT_EQ(Layer.OpenHandleCount(), 0u);
+}
+
+TEST(GlobalTexts, RateTextsAreEightCharactersEach) {
+    for (const auto text : zarn::RateTexts) {
+        EXPECT_EQ(text.size(), 8u) << text;
+    }
+    EXPECT_EQ(zarn::RateTexts[0], " 44.1KHz");
+    EXPECT_EQ(zarn::RateTexts[9], "  768KHz");
+    EXPECT_EQ(zarn::RateTexts[16], " DoP  64");
+    EXPECT_EQ(zarn::RateTexts[27], " DSD 512");
+    EXPECT_EQ(zarn::RateTexts[31], "        ");
+}
+
+TEST_F(TForm1Test, WindowRendersToAScreenshot) {
+    Form.show();
+    const QPixmap shot = Form.grab();
+    EXPECT_EQ(shot.size(), Form.size() * shot.devicePixelRatio());
+    EXPECT_TRUE(shot.save(QStringLiteral("TForm1.png")));
+}
+
+}  // namespace
