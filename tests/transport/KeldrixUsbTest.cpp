@@ -158,6 +158,10 @@ struct MatchCase {
     bool Matches;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
 class KeldrixUsbMatchTest : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(KeldrixUsbMatchTest, MatchesAByteExactSubstring) {
@@ -242,6 +246,10 @@ struct DirectionCase {
     std::uint32_t Code;
     std::uint8_t PropertyFlags;  // audio path only
 };
+
+void PrintTo(const DirectionCase& c, std::ostream* out) {
+    *out << c.Name;
+}
 
 class KeldrixUsbDirectionTest : public KeldrixUsbTest,
                                 public ::testing::WithParamInterface<DirectionCase> {};

@@ -88,6 +88,10 @@ struct PathCase {
     std::uint8_t RequestType;
 };
 
+void PrintTo(const PathCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
 class VirtualRequestTest : public VirtualDeviceLayerTest,
                            public ::testing::WithParamInterface<PathCase> {};
 
