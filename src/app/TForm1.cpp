@@ -21,7 +21,9 @@ void SetFontPixelSize(QWidget& widget, int pixels) {
 }  // namespace
 
 TForm1::TForm1(zarn::KeldrixUsb& usbDevice, int logicalDpi, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), UsbDevice(usbDevice),
+    : QMainWindow(parent),
+      ui(std::make_unique<Ui::TForm1>()),
+      UsbDevice(usbDevice),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
     SetFontPixelSize(*ui->lblDetectDevice, 16);
@@ -57,8 +59,8 @@ void TForm1::FormCreate(int logicalDpi) {
     ui->lbledtPID->setText(QStringLiteral("f800"));
 
     // The engineering pages are built but never shown to the end user.
-    for (QWidget* page : {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information,
-                          ui->BinFile}) {
+    for (QWidget* page :
+         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile}) {
         ui->MainPageControl->setTabVisible(ui->MainPageControl->indexOf(page), false);
     }
     ui->MainPageControl->hide();
@@ -66,9 +68,9 @@ void TForm1::FormCreate(int logicalDpi) {
 
     resize(extra + 606, extra + 200);
 
-    for (QWidget* control : {static_cast<QWidget*>(ui->chkDetectUSB),
-                             static_cast<QWidget*>(ui->lbledtVID),
-                             static_cast<QWidget*>(ui->lbledtPID)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui->chkDetectUSB), static_cast<QWidget*>(ui->lbledtVID),
+          static_cast<QWidget*>(ui->lbledtPID)}) {
         control->hide();
     }
 

@@ -17,8 +17,8 @@ std::string NextLocation() {
 
 }  // namespace
 
-VirtualUsbDevice::VirtualUsbDevice(std::uint16_t vendorId, std::uint16_t productId,
-                                   bool audioClass, std::shared_ptr<DeviceModel> model)
+VirtualUsbDevice::VirtualUsbDevice(std::uint16_t vendorId, std::uint16_t productId, bool audioClass,
+                                   std::shared_ptr<DeviceModel> model)
     : Vid(vendorId),
       Pid(productId),
       AudioClass(audioClass),
@@ -79,16 +79,24 @@ bool VirtualUsbDevice::Answer(const SetupPacket& setup, std::span<std::uint8_t> 
 
 bool VirtualUsbDevice::AnswerDeviceDescriptor(std::span<std::uint8_t> data) const {
     // USB 2.0, vendor-specific class, 64-byte endpoint 0, one configuration.
-    const std::array<std::uint8_t, 18> descriptor{
-        18,   DeviceDescriptorType,
-        0x00, 0x02,
-        0x00, 0x00,
-        0x00, 64,
-        static_cast<std::uint8_t>(Vid), static_cast<std::uint8_t>(Vid >> 8),
-        static_cast<std::uint8_t>(Pid), static_cast<std::uint8_t>(Pid >> 8),
-        0x00, 0x01,
-        1,    2,
-        0,    1};
+    const std::array<std::uint8_t, 18> descriptor{18,
+                                                  DeviceDescriptorType,
+                                                  0x00,
+                                                  0x02,
+                                                  0x00,
+                                                  0x00,
+                                                  0x00,
+                                                  64,
+                                                  static_cast<std::uint8_t>(Vid),
+                                                  static_cast<std::uint8_t>(Vid >> 8),
+                                                  static_cast<std::uint8_t>(Pid),
+                                                  static_cast<std::uint8_t>(Pid >> 8),
+                                                  0x00,
+                                                  0x01,
+                                                  1,
+                                                  2,
+                                                  0,
+                                                  1};
     const std::size_t count = std::min(data.size(), descriptor.size());
     std::copy_n(descriptor.begin(), count, data.begin());
     return true;

@@ -25,7 +25,9 @@ public:
 // Simulated time: Sleep and Advance move it forward at once, nothing waits.
 class VirtualClock final : public Clock {
 public:
-    void Sleep(std::uint32_t milliseconds) override { Advance(std::chrono::milliseconds(milliseconds)); }
+    void Sleep(std::uint32_t milliseconds) override {
+        Advance(std::chrono::milliseconds(milliseconds));
+    }
     std::chrono::nanoseconds Now() const override { return CurrentTime; }
     void Advance(std::chrono::nanoseconds duration) { CurrentTime += duration; }
 

@@ -36,8 +36,8 @@ void KeldrixUsb::SetMatch(const char* text) {
 }
 
 bool KeldrixUsb::WalkMatchingInterfaces(const std::function<void(std::string_view path)>& visit) {
-    const auto paths = Layer.ListInterfaces(AudioMode ? AudioPathInterfaceClass
-                                                      : GUID_DEVINTERFACE_USB_DEVICE);
+    const auto paths =
+        Layer.ListInterfaces(AudioMode ? AudioPathInterfaceClass : GUID_DEVINTERFACE_USB_DEVICE);
     if (!paths) {
         return false;
     }
@@ -125,9 +125,8 @@ bool KeldrixUsb::AudioRequest(std::uint8_t bmRequestType, std::uint8_t bRequest,
     return Layer.IoControl(RequestHandle, IOCTL_KS_PROPERTY, request, buffer);
 }
 
-bool KeldrixUsb::IspRequest(std::uint8_t bmRequestType, std::uint8_t bRequest,
-                            std::uint16_t wValue, std::uint16_t wIndex, std::uint8_t* data,
-                            std::uint32_t length) {
+bool KeldrixUsb::IspRequest(std::uint8_t bmRequestType, std::uint8_t bRequest, std::uint16_t wValue,
+                            std::uint16_t wIndex, std::uint8_t* data, std::uint32_t length) {
     // wLength stays 0: the driver takes the transfer length from the buffer passed with the call.
     const auto record = EncodeIspRequestRecord({bmRequestType, bRequest, wValue, wIndex, 0});
     const std::uint32_t code =

@@ -111,9 +111,8 @@ bool VirtualDeviceLayer::AudioPropertyCall(OpenInterface& opened,
         (get && output.size() < fields->DataLength)) {
         return false;
     }
-    const SetupPacket setup{get ? AudioVendorIn : AudioVendorOut, fields->bRequest,
-                            fields->wValue, fields->wIndex,
-                            static_cast<std::uint16_t>(fields->DataLength)};
+    const SetupPacket setup{get ? AudioVendorIn : AudioVendorOut, fields->bRequest, fields->wValue,
+                            fields->wIndex, static_cast<std::uint16_t>(fields->DataLength)};
     if (get) {
         return opened.Device->ControlTransfer(DriverPath::Audio, setup,
                                               output.first(fields->DataLength));

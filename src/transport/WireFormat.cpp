@@ -32,17 +32,19 @@ std::array<std::uint8_t, 16> Guid::ToBytes() const {
 }
 
 Guid Guid::FromBytes(std::span<const std::uint8_t, 16> bytes) {
-    Guid guid{GetLe(bytes, 0, 4), static_cast<std::uint16_t>(GetLe(bytes, 4, 2)),
-              static_cast<std::uint16_t>(GetLe(bytes, 6, 2)), {}};
+    Guid guid{GetLe(bytes, 0, 4),
+              static_cast<std::uint16_t>(GetLe(bytes, 4, 2)),
+              static_cast<std::uint16_t>(GetLe(bytes, 6, 2)),
+              {}};
     std::copy(bytes.begin() + 8, bytes.end(), guid.Data4.begin());
     return guid;
 }
 
 std::string Guid::ToString() const {
     char text[39];
-    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", Data1, Data2,
-                  Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6],
-                  Data4[7]);
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", Data1,
+                  Data2, Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5],
+                  Data4[6], Data4[7]);
     return text;
 }
 

@@ -10,10 +10,10 @@
 #include <QTimer>
 
 #include "app/GlobalTexts.h"
-#include "support/QtPrinters.h"
 #include "pages/LabeledEdit.h"
 #include "pages/StringGrid.h"
 #include "sim/VirtualUsbDevice.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingModel.h"
 #include "transport/VirtualDeviceLayer.h"
 
@@ -71,9 +71,8 @@ TEST_F(TForm1Test, EngineeringPagesExistInOrderButStayHidden) {
     EXPECT_FALSE(pages->isVisible());
     EXPECT_EQ(pages->height(), 100);
     const std::pair<const char*, const char*> expected[] = {
-        {"TabSheet1", "Register"},   {"PageMI2CCtrl", "I2C Access"},
-        {"PageISPCtrl", "ISP"},      {"Parameter", "Parameter"},
-        {"Information", "Information"}, {"BinFile", "Gen. Bin File"}};
+        {"TabSheet1", "Register"},  {"PageMI2CCtrl", "I2C Access"}, {"PageISPCtrl", "ISP"},
+        {"Parameter", "Parameter"}, {"Information", "Information"}, {"BinFile", "Gen. Bin File"}};
     ASSERT_EQ(pages->count(), 6);
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(pages->widget(i)->objectName(), expected[i].first);
@@ -126,14 +125,11 @@ TEST_P(TForm1DpiTest, WindowSizeFollowsTheLogicalResolution) {
               GetParam().PageControlHeight);
 }
 
-INSTANTIATE_TEST_SUITE_P(Resolutions, TForm1DpiTest,
-                         ::testing::Values(DpiCase{96, {606, 200}, 100},
-                                           DpiCase{119, {606, 200}, 100},
-                                           DpiCase{120, {746, 340}, 240},
-                                           DpiCase{144, {746, 340}, 240}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.LogicalDpi) + "dpi";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Resolutions, TForm1DpiTest,
+    ::testing::Values(DpiCase{96, {606, 200}, 100}, DpiCase{119, {606, 200}, 100},
+                      DpiCase{120, {746, 340}, 240}, DpiCase{144, {746, 340}, 240}),
+    [](const auto& info) { return std::to_string(info.param.LogicalDpi) + "dpi"; });
 
 TEST_F(TForm1Test, ClosingReleasesAHandleHeldOnAFoundDevice) {
     auto model = std::make_shared<zarn::fakes::RecordingModel>();

@@ -60,9 +60,9 @@ public:
         if (found == HandlePaths.end() || FailingPaths.count(found->second) != 0) {
             return false;
         }
-        const bool deviceToHost = code == IOCTL_ISP_VENDOR_IN ||
-                                  (code == IOCTL_KS_PROPERTY && input.size() > 20 &&
-                                   input[20] == KSPROPERTY_TYPE_GET);
+        const bool deviceToHost =
+            code == IOCTL_ISP_VENDOR_IN ||
+            (code == IOCTL_KS_PROPERTY && input.size() > 20 && input[20] == KSPROPERTY_TYPE_GET);
         if (deviceToHost) {
             std::copy_n(Answer.begin(), std::min(Answer.size(), output.size()), output.begin());
         }

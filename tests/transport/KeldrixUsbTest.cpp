@@ -8,10 +8,10 @@
 namespace zarn {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using fakes::FakeDeviceLayer;
 using fakes::IoControlCall;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 const std::string ProductPath = "\\\\?\\usb#vid_31d4&pid_0053#5&1#{50894fa4}";
 const std::string OtherProductPath = "\\\\?\\usb#vid_31d4&pid_0053#5&2#{50894fa4}";
@@ -72,8 +72,8 @@ TEST_F(KeldrixUsbTest, LaterOfTwoMatchesIsRememberedAndItsProbeDecides) {
     Layer.OpenablePaths = {OtherProductPath};
     EXPECT_TRUE(Usb.Connect());
     EXPECT_EQ(Usb.GetDevicePath(), OtherProductPath);
-    EXPECT_THAT(Layer.Opened, ElementsAre(ProductPath, OtherProductPath, ProductPath,
-                                          OtherProductPath));
+    EXPECT_THAT(Layer.Opened,
+                ElementsAre(ProductPath, OtherProductPath, ProductPath, OtherProductPath));
 }
 
 TEST_F(KeldrixUsbTest, FailedProbeStillMarksTheDeviceFound) {
@@ -91,9 +91,9 @@ TEST_F(KeldrixUsbTest, ProbesUseTheirOwnHandleAndTheDriversSupportQuery) {
     EXPECT_TRUE(Usb.Connect());
     ASSERT_EQ(Layer.Calls.size(), 1u);
     EXPECT_EQ(Layer.Calls[0].Code, IOCTL_ISP_VENDOR_IN);
-    EXPECT_EQ(Layer.Calls[0].Input, std::vector<std::uint8_t>(
-                                        {0, 0, 0, 0, 0x80, 6, 0x00, 0x01, 0x01, 0x00, 18, 0,  //
-                                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Layer.Calls[0].Input,
+              std::vector<std::uint8_t>({0, 0, 0, 0, 0x80, 6, 0x00, 0x01, 0x01, 0x00, 18, 0,  //
+                                         0, 0, 0, 0, 0,    0, 0,    0,    0,    0,    0,  0}));
     EXPECT_EQ(Layer.Calls[0].OutputSize, 18u);
     EXPECT_THAT(Layer.Closed, ElementsAre(Layer.Calls[0].Handle));
     EXPECT_FALSE(Usb.HasHandle());
@@ -275,9 +275,12 @@ TEST_P(KeldrixUsbDirectionTest, DirectionBitChoosesCodeAndFlags) {
         EXPECT_THAT(std::vector<std::uint8_t>(call.Input.begin() + 40, call.Input.begin() + 43),
                     ElementsAre(1, 2, 3));  // the caller's bytes, in both directions
     } else {
-        EXPECT_EQ(call.Input, std::vector<std::uint8_t>({0, 0, 0, 0, c.RequestType, 0x81, 0x03,
-                                                         0x02, 0x05, 0x04, 0, 0,  //
-                                                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(call.Input, std::vector<std::uint8_t>({0,    0,    0,    0,    c.RequestType,
+                                                         0x81, 0x03, 0x02, 0x05, 0x04,
+                                                         0,    0,  //
+                                                         0,    0,    0,    0,    0,
+                                                         0,    0,    0,    0,    0,
+                                                         0,    0}));
     }
     const bool deviceToHost = (c.RequestType & 0x80) != 0;
     EXPECT_THAT(data, deviceToHost ? ElementsAre(0xAA, 0xBB, 0xCC) : ElementsAre(1, 2, 3));

@@ -9,11 +9,11 @@
 namespace zarn {
 namespace {
 
+using fakes::RecordingModel;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
-using fakes::RecordingModel;
 
 class VirtualDeviceLayerTest : public ::testing::Test {
 protected:
@@ -26,8 +26,8 @@ protected:
 
     // Finds and opens a product on the audio path or an ISP identity on the ISP path.
     std::shared_ptr<VirtualUsbDevice> OpenDevice(bool audioPath) {
-        auto device = audioPath ? AttachDevice(0x31D4, 0x0053, true)
-                                : AttachDevice(0x1C7A, 0x6000, false);
+        auto device =
+            audioPath ? AttachDevice(0x31D4, 0x0053, true) : AttachDevice(0x1C7A, 0x6000, false);
         Usb.SetAudioMode(audioPath);
         Usb.SetMatch(audioPath ? "vid_31d4&pid_0053" : "vid_1c7a&pid_6000");
         EXPECT_TRUE(Usb.Connect());
@@ -49,10 +49,9 @@ TEST_F(VirtualDeviceLayerTest, ListsAudioDevicesInBothClassesWithLowerCaseIdenti
     ASSERT_TRUE(audio && usb);
     ASSERT_THAT(*audio, SizeIs(1));
     EXPECT_THAT((*audio)[0], HasSubstr("vid_31d4&pid_00ab"));
-    EXPECT_THAT(*usb, ElementsAre(VirtualDeviceLayer::InterfacePath(*product,
-                                                                    GUID_DEVINTERFACE_USB_DEVICE),
-                                  VirtualDeviceLayer::InterfacePath(*isp,
-                                                                    GUID_DEVINTERFACE_USB_DEVICE)));
+    EXPECT_THAT(
+        *usb, ElementsAre(VirtualDeviceLayer::InterfacePath(*product, GUID_DEVINTERFACE_USB_DEVICE),
+                          VirtualDeviceLayer::InterfacePath(*isp, GUID_DEVINTERFACE_USB_DEVICE)));
     EXPECT_NE(VirtualDeviceLayer::InterfacePath(*product, AudioPathInterfaceClass),
               VirtualDeviceLayer::InterfacePath(*product, GUID_DEVINTERFACE_USB_DEVICE));
 
@@ -189,8 +188,8 @@ TEST_F(VirtualDeviceLayerTest, DriversRefuseCallsThatAreNotTheirs) {
     overlong[36] = 64;
     EXPECT_FALSE(Layer.IoControl(audio, IOCTL_KS_PROPERTY, overlong, buffer));
     // A read whose output buffer is smaller than the data length.
-    EXPECT_FALSE(Layer.IoControl(audio, IOCTL_KS_PROPERTY, property,
-                                 std::span<std::uint8_t>(buffer, 2)));
+    EXPECT_FALSE(
+        Layer.IoControl(audio, IOCTL_KS_PROPERTY, property, std::span<std::uint8_t>(buffer, 2)));
     EXPECT_FALSE(Layer.IoControl(isp + 100, IOCTL_ISP_VENDOR_IN, record, buffer));
     EXPECT_THAT(product->RequestLog(), IsEmpty());
 

@@ -6,9 +6,9 @@
 namespace zarn {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::Each;
 
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t offset,
                                 std::size_t size) {
@@ -31,7 +31,7 @@ TEST(WireFormat, IoControlCodesFollowTheirComposition) {
     };
     EXPECT_EQ(IOCTL_ISP_VENDOR_OUT, ctlCode(0x22, 0x90A, 1));  // METHOD_IN_DIRECT
     EXPECT_EQ(IOCTL_ISP_VENDOR_IN, ctlCode(0x22, 0x90B, 2));   // METHOD_OUT_DIRECT
-    EXPECT_EQ(IOCTL_KS_PROPERTY, ctlCode(0x2F, 0, 3));          // METHOD_NEITHER
+    EXPECT_EQ(IOCTL_KS_PROPERTY, ctlCode(0x2F, 0, 3));         // METHOD_NEITHER
 }
 
 TEST(WireFormat, ZeroLengthAudioRequestIsFortyEightBytes) {
