@@ -22,9 +22,10 @@ public:
 void VendorRequestRoundTrip(benchmark::State& state) {
     const bool audioPath = state.range(0) != 0;
     const auto length = static_cast<std::uint32_t>(state.range(1));
-    zarn::VirtualDeviceLayer layer;
+    zarn::VirtualClock clock;
+    zarn::VirtualDeviceLayer layer(clock);
     auto device = std::make_shared<zarn::VirtualUsbDevice>(
-        0x31D4, audioPath ? 0x0053 : 0x6000, audioPath, std::make_shared<NullModel>());
+        clock, 0x31D4, audioPath ? 0x0053 : 0x6000, audioPath, std::make_shared<NullModel>());
     layer.Attach(device);
     zarn::KeldrixUsb usb(layer);
     usb.SetAudioMode(audioPath);

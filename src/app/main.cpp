@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
     try {
         // Until the USB backend lands the tool runs on an empty virtual bus: it starts, searches
         // and finds nothing.
-        zarn::VirtualDeviceLayer deviceLayer;
+        zarn::VirtualClock clock;
+        zarn::VirtualDeviceLayer deviceLayer(clock);
         zarn::KeldrixUsb UsbDevice(deviceLayer);
         const int logicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
         TForm1 form(UsbDevice, logicalDpi);

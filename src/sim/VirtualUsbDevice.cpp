@@ -17,13 +17,15 @@ std::string NextLocation() {
 
 }  // namespace
 
-VirtualUsbDevice::VirtualUsbDevice(std::uint16_t vendorId, std::uint16_t productId, bool audioClass,
+VirtualUsbDevice::VirtualUsbDevice(VirtualClock& clock, std::uint16_t vendorId,
+                                   std::uint16_t productId, bool audioClass,
                                    std::shared_ptr<DeviceModel> model)
     : Vid(vendorId),
       Pid(productId),
       AudioClass(audioClass),
       BusLocation(NextLocation()),
-      Model(std::move(model)) {}
+      Model(std::move(model)),
+      Time(clock) {}
 
 void VirtualUsbDevice::SetIdentity(std::uint16_t vendorId, std::uint16_t productId,
                                    bool audioClass) {
@@ -42,11 +44,6 @@ void VirtualUsbDevice::UnplugAfterRequests(std::size_t count) {
     UnplugPending = true;
 }
 
-void VirtualUsbDevice::SetRequestLatency(VirtualClock& clock, std::chrono::nanoseconds latency) {
-    LatencyClock = &clock;
-    Latency = latency;
-}
-
 bool VirtualUsbDevice::ControlTransfer(DriverPath path, const SetupPacket& setup,
                                        std::span<std::uint8_t> data) {
     if (UnplugPending && RequestsBeforeUnplug == 0) {
@@ -59,9 +56,7 @@ bool VirtualUsbDevice::ControlTransfer(DriverPath path, const SetupPacket& setup
     if (UnplugPending) {
         --RequestsBeforeUnplug;
     }
-    if (LatencyClock != nullptr) {
-        LatencyClock->Advance(Latency);
-    }
+    Time.Advance(Latency);
     const std::size_t index = Log.size();
     const bool failed = FailPredicate && FailPredicate(setup, index);
     const bool result = !failed && Answer(setup, data);

@@ -31,8 +31,8 @@ struct RequestLogEntry {
 
 class VirtualUsbDevice {
 public:
-    VirtualUsbDevice(std::uint16_t vendorId, std::uint16_t productId, bool audioClass,
-                     std::shared_ptr<DeviceModel> model);
+    VirtualUsbDevice(VirtualClock& clock, std::uint16_t vendorId, std::uint16_t productId,
+                     bool audioClass, std::shared_ptr<DeviceModel> model);
 
     std::uint16_t VendorId() const { return Vid; }
     std::uint16_t ProductId() const { return Pid; }
@@ -63,7 +63,9 @@ public:
     // The device answers this many more requests and then is unplugged.
     void UnplugAfterRequests(std::size_t count);
     // Each request that reaches the device takes this long on the clock.
-    void SetRequestLatency(VirtualClock& clock, std::chrono::nanoseconds latency);
+    static constexpr std::chrono::nanoseconds DefaultRequestLatency =
+        std::chrono::microseconds(250);
+    void SetRequestLatency(std::chrono::nanoseconds latency) { Latency = latency; }
 
 private:
     bool Answer(const SetupPacket& setup, std::span<std::uint8_t> data);
@@ -79,8 +81,8 @@ private:
     std::function<bool(const SetupPacket&, std::size_t)> FailPredicate;
     std::size_t RequestsBeforeUnplug = 0;
     bool UnplugPending = false;
-    VirtualClock* LatencyClock = nullptr;
-    std::chrono::nanoseconds Latency{0};
+    VirtualClock& Time;
+    std::chrono::nanoseconds Latency = DefaultRequestLatency;
 };
 
 }  // namespace zarn

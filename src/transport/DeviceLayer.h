@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "transport/Clock.h"
 #include "transport/WireFormat.h"
 
 namespace zarn {
@@ -36,6 +37,10 @@ public:
                            std::span<const std::uint8_t> input, std::span<std::uint8_t> output) = 0;
 
     virtual void Close(DeviceHandle handle) = 0;
+
+    // The time the devices behind this layer live in; every pause between requests goes
+    // through it.
+    virtual Clock& DeviceClock() = 0;
 };
 
 }  // namespace zarn

@@ -46,6 +46,8 @@ public:
     void Close();
     bool HasHandle() const { return RequestHandle != NoHandle; }
     const char* GetDevicePath() const { return DevicePath; }
+    // The clock for pauses between this device's requests.
+    Clock& GetClock() { return Layer.DeviceClock(); }
 
     // Carries one control request on the selected path. For device-to-host requests (bit 7 of
     // bmRequestType set) the received bytes land in data. Fails without any I/O when no handle

@@ -14,6 +14,8 @@ namespace zarn {
 
 class VirtualDeviceLayer final : public DeviceLayer {
 public:
+    explicit VirtualDeviceLayer(VirtualClock& clock) : Time(clock) {}
+
     void Attach(std::shared_ptr<VirtualUsbDevice> device);
 
     // The path text of a device's interface of a class, as ListInterfaces gives it.
@@ -28,6 +30,7 @@ public:
     bool IoControl(DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> input,
                    std::span<std::uint8_t> output) override;
     void Close(DeviceHandle handle) override;
+    Clock& DeviceClock() override { return Time; }
 
 private:
     struct OpenInterface {
@@ -42,6 +45,7 @@ private:
     bool IspVendorCall(OpenInterface& opened, bool deviceToHost,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
 
+    VirtualClock& Time;
     std::vector<std::shared_ptr<VirtualUsbDevice>> Devices;
     std::map<DeviceHandle, OpenInterface> Handles;
     DeviceHandle NextHandle = 1;

@@ -28,7 +28,8 @@ protected:
         return control;
     }
 
-    zarn::VirtualDeviceLayer Layer;
+    zarn::VirtualClock Time;
+    zarn::VirtualDeviceLayer Layer{Time};
     zarn::KeldrixUsb UsbDevice{Layer};
     TForm1 Form{UsbDevice, 96};
 };
@@ -117,7 +118,8 @@ void PrintTo(const DpiCase& c, std::ostream* out) {
 class TForm1DpiTest : public ::testing::TestWithParam<DpiCase> {};
 
 TEST_P(TForm1DpiTest, WindowSizeFollowsTheLogicalResolution) {
-    zarn::VirtualDeviceLayer layer;
+    zarn::VirtualClock time;
+    zarn::VirtualDeviceLayer layer(time);
     zarn::KeldrixUsb usb(layer);
     TForm1 form(usb, GetParam().LogicalDpi);
     EXPECT_EQ(form.size(), GetParam().WindowSize);
@@ -133,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TForm1Test, ClosingReleasesAHandleHeldOnAFoundDevice) {
     auto model = std::make_shared<zarn::fakes::RecordingModel>();
-    auto device = std::make_shared<zarn::VirtualUsbDevice>(0x1C7A, 0x6000, false, model);
+    auto device = std::make_shared<zarn::VirtualUsbDevice>(Time, 0x1C7A, 0x6000, false, model);
     Layer.Attach(device);
     ASSERT_TRUE(UsbDevice.Connect());
     ASSERT_TRUE(UsbDevice.Open());
@@ -146,7 +148,7 @@ TEST_F(TForm1Test, ClosingReleasesAHandleHeldOnAFoundDevice) {
 
 TEST_F(TForm1Test, ClosingWithNothingFoundTouchesNoDevice) {
     auto device = std::make_shared<zarn::VirtualUsbDevice>(
-        0x1C7A, 0x6000, false, std::make_shared<zarn::fakes::RecordingModel>());
+        Time, 0x1C7A, 0x6000, false, std::make_shared<zarn::fakes::RecordingModel>());
     Layer.Attach(device);
     Form.show();
     Form.close();

@@ -69,12 +69,15 @@ public:
         return true;
     }
 
+    Clock& DeviceClock() override { return Time; }
+
     void Close(DeviceHandle handle) override {
         Closed.push_back(handle);
         HandlePaths.erase(handle);
     }
 
 private:
+    VirtualClock Time;
     std::map<DeviceHandle, std::string> HandlePaths;
     DeviceHandle NextHandle = 0x100;
 };

@@ -19,7 +19,7 @@ class VirtualDeviceLayerTest : public ::testing::Test {
 protected:
     std::shared_ptr<VirtualUsbDevice> AttachDevice(std::uint16_t vid, std::uint16_t pid,
                                                    bool audioClass) {
-        auto device = std::make_shared<VirtualUsbDevice>(vid, pid, audioClass, Model);
+        auto device = std::make_shared<VirtualUsbDevice>(Time, vid, pid, audioClass, Model);
         Layer.Attach(device);
         return device;
     }
@@ -37,7 +37,8 @@ protected:
     }
 
     std::shared_ptr<RecordingModel> Model = std::make_shared<RecordingModel>();
-    VirtualDeviceLayer Layer;
+    VirtualClock Time;
+    VirtualDeviceLayer Layer{Time};
     KeldrixUsb Usb{Layer};
 };
 
@@ -201,16 +202,16 @@ TEST_F(VirtualDeviceLayerTest, DriversRefuseCallsThatAreNotTheirs) {
 }
 
 TEST_F(VirtualDeviceLayerTest, EachRequestTakesItsLatencyOnTheVirtualClock) {
-    VirtualClock clock;
     auto device = OpenDevice(false);
-    device->SetRequestLatency(clock, std::chrono::microseconds(125));
+    device->SetRequestLatency(std::chrono::microseconds(125));
+    const auto start = Time.Now();
     std::uint8_t value = 0;
     for (int i = 0; i < 8; ++i) {
         Usb.VendorRequest(0xC3, 0x81, 0, 0, &value, 1);
     }
-    EXPECT_EQ(clock.Now(), std::chrono::milliseconds(1));
-    clock.Sleep(5);
-    EXPECT_EQ(clock.Now(), std::chrono::milliseconds(6));
+    EXPECT_EQ(Time.Now() - start, std::chrono::milliseconds(1));
+    Usb.GetClock().Sleep(5);
+    EXPECT_EQ(Time.Now() - start, std::chrono::milliseconds(6));
 }
 
 }  // namespace
