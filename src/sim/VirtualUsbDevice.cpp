@@ -34,6 +34,13 @@ void VirtualUsbDevice::SetIdentity(std::uint16_t vendorId, std::uint16_t product
     AudioClass = audioClass;
 }
 
+void VirtualUsbDevice::Plug() {
+    if (!Plugged) {
+        Plugged = true;
+        ++Attachments;
+    }
+}
+
 void VirtualUsbDevice::FailRequestsWhere(
     std::function<bool(const SetupPacket&, std::size_t)> predicate) {
     FailPredicate = std::move(predicate);

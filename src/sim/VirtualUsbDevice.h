@@ -42,8 +42,10 @@ public:
     bool IsAudioClass() const { return AudioClass; }
 
     bool IsPlugged() const { return Plugged; }
-    void Plug() { Plugged = true; }
+    void Plug();
     void Unplug() { Plugged = false; }
+    // Counts the times the device was plugged in; a handle opened before a replug is dead.
+    std::size_t Attachment() const { return Attachments; }
 
     // Where the device sits on the bus, part of its interface paths; unique per device unless a
     // test sets it.
@@ -75,6 +77,7 @@ private:
     std::uint16_t Pid;
     bool AudioClass;
     bool Plugged = true;
+    std::size_t Attachments = 1;
     std::string BusLocation;
     std::shared_ptr<DeviceModel> Model;
     std::vector<RequestLogEntry> Log;

@@ -53,7 +53,8 @@ DeviceHandle VirtualDeviceLayer::Open(const std::string& path) {
                 const DriverPath driver = interfaceClass == &AudioPathInterfaceClass
                                               ? DriverPath::Audio
                                               : DriverPath::Isp;
-                Handles.emplace(NextHandle, OpenInterface{device, path, driver});
+                Handles.emplace(NextHandle,
+                                OpenInterface{device, path, driver, device->Attachment()});
                 return NextHandle++;
             }
         }
@@ -73,9 +74,9 @@ bool VirtualDeviceLayer::IoControl(DeviceHandle handle, std::uint32_t code,
         return false;
     }
     OpenInterface& opened = found->second;
-    // A device that left the bus, or came back under another identity, no longer answers the
-    // handle opened before.
-    if (!opened.Device->IsPlugged() ||
+    // A device that left the bus, even if it came back since, or that took another identity,
+    // no longer answers the handle opened before.
+    if (!opened.Device->IsPlugged() || opened.Device->Attachment() != opened.Attachment ||
         InterfacePath(*opened.Device, opened.Driver == DriverPath::Audio
                                           ? AudioPathInterfaceClass
                                           : GUID_DEVINTERFACE_USB_DEVICE) != opened.Path) {

@@ -37,6 +37,7 @@ private:
         std::shared_ptr<VirtualUsbDevice> Device;
         std::string Path;
         DriverPath Driver;
+        std::size_t Attachment;
     };
 
     static bool HasInterface(const VirtualUsbDevice& device, const Guid& interfaceClass);
