@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "app/FirmwareFiles.h"
 #include "app/GlobalTexts.h"
 #include "ui_TForm1.h"
 
@@ -20,20 +21,29 @@ void SetFontPixelSize(QWidget& widget, int pixels) {
 
 }  // namespace
 
-TForm1::TForm1(zarn::KeldrixUsb& usbDevice, int logicalDpi, QWidget* parent)
+TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
+               const TForm1Environment& environment, QWidget* parent)
     : QMainWindow(parent),
+      Dialog(Dialogs::Standard(this)),
       ui(std::make_unique<Ui::TForm1>()),
       UsbDevice(usbDevice),
+      Images(images),
+      DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
     SetFontPixelSize(*ui->lblDetectDevice, 16);
     SetFontPixelSize(*ui->lblUpdaeFileStatus, 16);
     SetFontPixelSize(*ui->lblISPProcStatus, 21);
-    SetLampColor(palette().color(QPalette::Button));
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
+    Timer1->setInterval(zarn::DeviceMonitor::WatchInterval);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(ui->chkDetectUSB, &QCheckBox::clicked, this, &TForm1::chkDetectUSBClick);
+    connect(ui->PageISPCtrl, &IspPage::USBLoadFileBitBtnClick, this,
+            &TForm1::USBLoadFileBitBtnClick);
+    connect(ui->PageISPCtrl, &IspPage::btnSaveBinClick, this, &TForm1::btnSaveBinClick);
+    FormCreate(environment.LogicalDpi);
+    ShowTopPanel();
     Timer1->start();
-    FormCreate(logicalDpi);
 }
 
 TForm1::~TForm1() = default;
@@ -42,16 +52,16 @@ void TForm1::FormCreate(int logicalDpi) {
     const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
     setWindowTitle(QString::fromUtf8(zarn::WindowTitle.data(), zarn::WindowTitle.size()));
 
-    // The ISP page's option defaults and range edits are set here once that page exists.
+    // The ISP page's option defaults and range edits are set here once that page has them.
 
     HeadRegisterGrid(*ui->RegStringGrid1);
     HeadRegisterGrid(*ui->StringGridMIIC);
     ui->MainPageControl->setCurrentWidget(ui->TabSheet1);
 
-    // Detection starts switched on; the device monitor takes the box's click from here.
+    DeviceMonitor.State.DetectEnabled = false;
+    DeviceMonitor.State.MonitorPaused = false;
     ui->chkDetectUSB->setChecked(true);
-    ui->lbledtVID->setEnabled(false);
-    ui->lbledtPID->setEnabled(false);
+    chkDetectUSBClick(true);
 
     // The parameter page shows its first parameter block here once that page exists.
 
@@ -68,9 +78,11 @@ void TForm1::FormCreate(int logicalDpi) {
 
     resize(extra + 606, extra + 200);
 
+    for (const char* name : {"USBLoadFileBitBtn", "cbxReadISPFile"}) {
+        ui->PageISPCtrl->findChild<QWidget*>(QLatin1String(name))->hide();
+    }
     for (QWidget* control :
-         {static_cast<QWidget*>(ui->chkDetectUSB), static_cast<QWidget*>(ui->lbledtVID),
-          static_cast<QWidget*>(ui->lbledtPID)}) {
+         std::initializer_list<QWidget*>{ui->chkDetectUSB, ui->lbledtVID, ui->lbledtPID}) {
         control->hide();
     }
 
@@ -78,7 +90,59 @@ void TForm1::FormCreate(int logicalDpi) {
     ui->pnlUSB->resize(ui->pnlUSB->width(), 120);
     ui->lblISPProcStatus->clear();
 
-    // The built-in image is copied into the image buffers here once the image store exists.
+    btnSaveBinClick();
+}
+
+void TForm1::Timer1Timer() {
+    if (const auto interval = DeviceMonitor.Timer1Timer()) {
+        Timer1->setInterval(*interval);
+    }
+    ShowTopPanel();
+}
+
+void TForm1::chkDetectUSBClick(bool checked) {
+    DeviceMonitor.chkDetectUSBClick(checked);
+    ui->lbledtVID->setEnabled(!checked);
+    ui->lbledtPID->setEnabled(!checked);
+    ShowTopPanel();
+}
+
+void TForm1::USBLoadFileBitBtnClick() {
+    DeviceMonitor.ReadProgramFile1();
+    ShowTopPanel();
+}
+
+void TForm1::btnSaveBinClick() {
+    zarn::CopyBuiltInImage(Images);
+}
+
+void TForm1::ReadProgramFile() {
+    const auto checksum = zarn::ReadProgramFile(Images);
+    if (!checksum) {
+        Dialog.Inform(QStringLiteral("Dialog"), QStringLiteral("Program File Not Ready !!    "));
+        return;
+    }
+    ui->PageISPCtrl->RememberFirmwareFile(QString::fromStdString(Images.FirmwareFilePath));
+    ui->PageISPCtrl->ShowChecksum(QString::fromStdString(*checksum));
+}
+
+void TForm1::ShowTopPanel() {
+    switch (Panel.Lamp) {
+        case zarn::LampColor::ButtonFace:
+            SetLampColor(palette().color(QPalette::Button));
+            break;
+        case zarn::LampColor::Green:
+            SetLampColor(QColor(0x00, 0xFF, 0x00));
+            break;
+        case zarn::LampColor::Grey:
+            SetLampColor(QColor(0x80, 0x80, 0x80));
+            break;
+    }
+    ui->lblDetectDevice->setText(QString::fromStdString(Panel.DeviceLine));
+    ui->lblUpdaeFileStatus->setText(QString::fromStdString(Panel.FileLine));
+    ui->lblUpdaeFileStatus->setToolTip(QString::fromStdString(Panel.FileLineTip));
+    ui->lblISPProcStatus->setText(QString::fromStdString(Panel.ProcessLine));
+    ui->btnSimpleAuto->setEnabled(Panel.StartEnabled);
 }
 
 void TForm1::SetLampColor(const QColor& color) {

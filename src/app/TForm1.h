@@ -3,8 +3,14 @@
 // "Start") above a page control of engineering pages that start-up builds and hides.
 
 #include <QMainWindow>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "app/DeviceMonitor.h"
+#include "app/Dialogs.h"
+#include "app/TopPanel.h"
+#include "image/ImageStore.h"
 #include "transport/KeldrixUsb.h"
 
 namespace Ui {
@@ -12,13 +18,31 @@ class TForm1;
 }
 class QTimer;
 
+// What the window takes from its surroundings.
+struct TForm1Environment {
+    // The screen's horizontal logical resolution; it decides the window's size.
+    int LogicalDpi = 96;
+    // Where the product's firmware file is looked for.
+    std::function<std::filesystem::path()> CurrentDirectory = [] {
+        std::error_code error;
+        return std::filesystem::current_path(error);
+    };
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    // logicalDpi is the screen's horizontal logical resolution; it decides the window's size.
-    TForm1(zarn::KeldrixUsb& usbDevice, int logicalDpi, QWidget* parent = nullptr);
+    TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
+           const TForm1Environment& environment, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // Message boxes go through these; tests replace them.
+    Dialogs Dialog;
+    zarn::DeviceMonitor& Monitor() { return DeviceMonitor; }
+
+    void Timer1Timer();
+    void ReadProgramFile();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -26,9 +50,16 @@ protected:
 private:
     void FormCreate(int logicalDpi);
     void FormClose();
+    void chkDetectUSBClick(bool checked);
+    void USBLoadFileBitBtnClick();
+    void btnSaveBinClick();
+    void ShowTopPanel();
     void SetLampColor(const QColor& color);
 
     std::unique_ptr<Ui::TForm1> ui;
     zarn::KeldrixUsb& UsbDevice;
+    zarn::ImageStore& Images;
+    zarn::TopPanel Panel;
+    zarn::DeviceMonitor DeviceMonitor;
     QTimer* Timer1;
 };

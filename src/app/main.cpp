@@ -26,8 +26,10 @@ int main(int argc, char* argv[]) {
         zarn::VirtualClock clock;
         zarn::VirtualDeviceLayer deviceLayer(clock);
         zarn::KeldrixUsb UsbDevice(deviceLayer);
-        const int logicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
-        TForm1 form(UsbDevice, logicalDpi);
+        zarn::ImageStore images;
+        TForm1Environment environment;
+        environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
+        TForm1 form(UsbDevice, images, environment);
         form.show();
         application.exec();
     } catch (const std::exception& error) {

@@ -31,7 +31,8 @@ protected:
     zarn::VirtualClock Time;
     zarn::VirtualDeviceLayer Layer{Time};
     zarn::KeldrixUsb UsbDevice{Layer};
-    TForm1 Form{UsbDevice, 96};
+    zarn::ImageStore Images;
+    TForm1 Form{UsbDevice, Images, {}};
 };
 
 TEST_F(TForm1Test, ShowsTheEndUserViewAtStart) {
@@ -121,7 +122,10 @@ TEST_P(TForm1DpiTest, WindowSizeFollowsTheLogicalResolution) {
     zarn::VirtualClock time;
     zarn::VirtualDeviceLayer layer(time);
     zarn::KeldrixUsb usb(layer);
-    TForm1 form(usb, GetParam().LogicalDpi);
+    zarn::ImageStore images;
+    TForm1Environment environment;
+    environment.LogicalDpi = GetParam().LogicalDpi;
+    TForm1 form(usb, images, environment);
     EXPECT_EQ(form.size(), GetParam().WindowSize);
     EXPECT_EQ(form.findChild<QTabWidget*>("MainPageControl")->height(),
               GetParam().PageControlHeight);

@@ -1,0 +1,15 @@
+#pragma once
+// The window's message boxes, replaceable so that tests answer them.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+struct Dialogs {
+    // A message with one OK button.
+    std::function<void(const QString& caption, const QString& text)> Inform;
+
+    // Modal message boxes on the given parent.
+    static Dialogs Standard(QWidget* parent);
+};
