@@ -203,11 +203,11 @@ LoadResult LoadBinaryFile(ImageStore& store, const std::filesystem::path& path) 
     if (file.bad()) {
         return CannotOpen(path);
     }
+    const auto length = static_cast<std::uint32_t>(file.gcount());
     // Firmware that does not fit the image would reach the flash cut short.
-    if (file.gcount() == static_cast<std::streamsize>(ImageSize) && file.peek() != EOF) {
+    if (length == ImageSize && file.peek() != EOF) {
         return {LoadResult::Outcome::Refused, 0, 0, "file is larger than the 256 KiB image"};
     }
-    const auto length = static_cast<std::uint32_t>(file.gcount());
     Commit(store, image, length);
     return {LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, length), length, {}};
 }

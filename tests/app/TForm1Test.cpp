@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -12,7 +13,9 @@
 #include "app/GlobalTexts.h"
 #include "pages/LabeledEdit.h"
 #include "pages/StringGrid.h"
+#include "sim/VirtualChipDevice.h"
 #include "sim/VirtualUsbDevice.h"
+#include "support/HexText.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingModel.h"
 #include "transport/VirtualDeviceLayer.h"
@@ -32,7 +35,8 @@ protected:
     zarn::VirtualDeviceLayer Layer{Time};
     zarn::KeldrixUsb UsbDevice{Layer};
     zarn::ImageStore Images;
-    TForm1 Form{UsbDevice, Images, {}};
+    zarn::fakes::TemporaryDirectory Directory;
+    TForm1 Form{UsbDevice, Images, {96, [this] { return Directory.Path; }}};
 };
 
 TEST_F(TForm1Test, ShowsTheEndUserViewAtStart) {
@@ -158,6 +162,84 @@ TEST_F(TForm1Test, ClosingWithNothingFoundTouchesNoDevice) {
     Form.close();
     EXPECT_TRUE(device->RequestLog().empty());
     EXPECT_EQ(Layer.OpenHandleCount(), 0u);
+}
+
+TEST_F(TForm1Test, StartUpPutsTheBuiltInImageIntoBothBuffers) {
+    const auto& image = zarn::BuiltInImage();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), Images.ImageBuffer.begin()));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), Images.ModifyBuffer.begin()));
+    EXPECT_EQ(Images.ImageLength, 0u);
+}
+
+TEST_F(TForm1Test, TicksFindAProductAndShowItsFileOnTheTopPanel) {
+    zarn::VirtualChipDevice device(Time, zarn::FlashModels::W25Q40, {0x31D4, 0x0054});
+    device.LoadFirmware(std::vector<std::uint8_t>{0x02, 0x00});
+    Layer.Attach(device.Usb());
+    Directory.Write("Zarn_Brax.hex",
+                    zarn::fakes::DataRecord(0, {1, 2, 3}) + zarn::fakes::EndOfFile);
+
+    Form.Timer1Timer();  // row 1 answers at once
+    EXPECT_EQ(Find<QLabel>("lblDetectDevice")->text(), "Find Device Zarn Brax");
+    EXPECT_EQ(Find<QLabel>("lblUpdaeFileStatus")->text(),
+              "Update Hex file   Zarn_Brax.hex    is Ready!");
+    EXPECT_TRUE(Find<QPushButton>("btnSimpleAuto")->isEnabled());
+    EXPECT_EQ(Find<QFrame>("pnlUSBExist")->palette().color(QPalette::Window), QColor(0, 255, 0));
+    EXPECT_EQ(Images.ImageLength, 3u);
+}
+
+TEST_F(TForm1Test, DamagedFileShowsItsReasonAsTheFileLinesTip) {
+    zarn::VirtualChipDevice device(Time, zarn::FlashModels::W25Q40, {0x31D4, 0x0054});
+    device.LoadFirmware(std::vector<std::uint8_t>{0x02, 0x00});
+    Layer.Attach(device.Usb());
+    Directory.Write("Zarn_Brax.hex", ":020000000102\n");
+
+    Form.Timer1Timer();
+    auto* fileLine = Find<QLabel>("lblUpdaeFileStatus");
+    EXPECT_EQ(fileLine->text(), "Update Hex file   Zarn_Brax.hex    is damaged!");
+    EXPECT_EQ(fileLine->toolTip(), "line 1: record cut short");
+    EXPECT_FALSE(Find<QPushButton>("btnSimpleAuto")->isEnabled());
+}
+
+TEST_F(TForm1Test, SearchSpeedsUpAfterTheFirstTwoTicks) {
+    auto* timer = Find<QTimer>("Timer1");
+    Form.Timer1Timer();
+    EXPECT_EQ(timer->interval(), 1000);
+    Form.Timer1Timer();
+    EXPECT_EQ(timer->interval(), 100);
+}
+
+TEST_F(TForm1Test, IspPageFileLoadNeedsAPathAndRemembersEachPathOnce) {
+    QString caption, text;
+    Form.Dialog.Inform = [&](const QString& c, const QString& t) {
+        caption = c;
+        text = t;
+    };
+    Form.ReadProgramFile();
+    EXPECT_EQ(caption, "Dialog");
+    EXPECT_EQ(text, "Program File Not Ready !!    ");
+    EXPECT_FALSE(Images.FirmwareFileReady);
+
+    Images.FirmwareFilePath =
+        Directory.Write("image.hex", zarn::fakes::DataRecord(0x10, {1, 2, 3, 4})).string();
+    Form.ReadProgramFile();
+    Form.ReadProgramFile();
+    EXPECT_EQ(Find<QLabel>("lblUSBChecksum")->text(), "Checksum : 0x0FFA");  // 10 + 16 x 255
+    auto* history = Find<QComboBox>("cbxReadISPFile");
+    EXPECT_EQ(history->count(), 1);
+    EXPECT_EQ(history->currentText(), QString::fromStdString(Images.FirmwareFilePath));
+    EXPECT_TRUE(Images.FirmwareFileReady);
+
+    Images.FirmwareFilePath = Directory.Write("bad.hex", ":0100000001FF\n").string();
+    Form.ReadProgramFile();
+    EXPECT_EQ(Find<QLabel>("lblUSBChecksum")->text(),
+              "Checksum : line 1: checksum is 0xFF, should be 0xFE");
+    EXPECT_EQ(history->count(), 2);
+}
+
+TEST_F(TForm1Test, SaveButtonRestoresTheBuiltInImage) {
+    Images.ImageBuffer[0] ^= 0xFF;
+    Find<QPushButton>("Button1")->click();
+    EXPECT_EQ(Images.ImageBuffer[0], zarn::BuiltInImage()[0]);
 }
 
 TEST(GlobalTexts, RateTextsAreEightCharactersEach) {
