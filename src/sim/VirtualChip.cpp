@@ -5,7 +5,6 @@
 namespace zarn {
 namespace {
 
-constexpr std::uint8_t IspBank = 13;
 constexpr std::uint8_t I2cBank = 14;
 constexpr std::uint8_t FirmwareBank = 0;
 

@@ -1,0 +1,59 @@
+// Feeds arbitrary bytes to the HEX parser and, through a file, to both loaders. A crash, a
+// sanitizer report or a broken invariant is a finding.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "image/FirmwareLoaders.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+const std::string& ScratchFile() {
+    static const std::string path = "/tmp/zarn-loader-fuzz-" + std::to_string(getpid());
+    return path;
+}
+
+void CheckLoad(zarn::ImageStore& store, const zarn::LoadResult& result,
+               std::uint32_t lengthBefore) {
+    if (result.Loaded()) {
+        Check(store.ImageLength <= zarn::ImageSize);
+        Check(result.Sum == zarn::ImageSum(store.ImageBuffer, store.ImageLength));
+    } else {
+        Check(store.ImageLength == lengthBefore);
+        Check(!result.Reason.empty());
+    }
+    Check(store.ImageBuffer.size() == zarn::ImageSize);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const zarn::HexImage parsed = zarn::ParseHex(text);
+    if (parsed.Error.empty()) {
+        Check(parsed.Image.size() == zarn::ImageSize);
+        Check(parsed.Length <= zarn::ImageSize);
+        Check(parsed.DataBytes == 0 || parsed.Length > 0);
+    } else {
+        Check(parsed.Image.empty());
+    }
+
+    std::ofstream(ScratchFile(), std::ios::binary | std::ios::trunc).write(text.data(), size);
+    zarn::ImageStore store;
+    store.ImageLength = 77;
+    CheckLoad(store, zarn::LoadHexFile(store, ScratchFile()), 77);
+    const std::uint32_t length = store.ImageLength;
+    CheckLoad(store, zarn::LoadBinaryFile(store, ScratchFile()), length);
+    return 0;
+}
