@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include "app/FirmwareFiles.h"
@@ -29,15 +30,16 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
       UsbDevice(usbDevice),
       Images(images),
       DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory),
+      Update(usbDevice, images, FlashValues, DeviceMonitor.State, Panel, *this, *this),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
     SetFontPixelSize(*ui->lblDetectDevice, 16);
     SetFontPixelSize(*ui->lblUpdaeFileStatus, 16);
-    SetFontPixelSize(*ui->lblISPProcStatus, 21);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(zarn::DeviceMonitor::WatchInterval);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(ui->chkDetectUSB, &QCheckBox::clicked, this, &TForm1::chkDetectUSBClick);
+    connect(ui->btnSimpleAuto, &QPushButton::clicked, this, &TForm1::btnSimpleAutoClick);
     connect(ui->PageISPCtrl, &IspPage::USBLoadFileBitBtnClick, this,
             &TForm1::USBLoadFileBitBtnClick);
     connect(ui->PageISPCtrl, &IspPage::btnSaveBinClick, this, &TForm1::btnSaveBinClick);
@@ -126,6 +128,33 @@ void TForm1::ReadProgramFile() {
     ui->PageISPCtrl->ShowChecksum(QString::fromStdString(*checksum));
 }
 
+void TForm1::btnSimpleAutoClick() {
+    Update.btnSimpleAutoClick();
+    ShowTopPanel();
+}
+
+bool TForm1::AskToProceed() {
+    return Dialog.Ask(QStringLiteral("Warning"),
+                      QString::fromLatin1(zarn::OneButtonUpdate::WarningText));
+}
+
+void TForm1::ShowProcessInfo(const std::string& text) {
+    ui->PageISPCtrl->ShowProcessInfo(QString::fromStdString(text));
+}
+
+void TForm1::ShowProcessAddress(const std::string& text) {
+    ui->PageISPCtrl->ShowProcessAddress(QString::fromStdString(text));
+}
+
+void TForm1::ShowStatusRegister(const std::string& text) {
+    ui->PageISPCtrl->ShowStatusRegister(QString::fromStdString(text));
+}
+
+void TForm1::ProcessEvents() {
+    ShowTopPanel();
+    QCoreApplication::processEvents();
+}
+
 void TForm1::ShowTopPanel() {
     switch (Panel.Lamp) {
         case zarn::LampColor::ButtonFace:
@@ -141,8 +170,34 @@ void TForm1::ShowTopPanel() {
     ui->lblDetectDevice->setText(QString::fromStdString(Panel.DeviceLine));
     ui->lblUpdaeFileStatus->setText(QString::fromStdString(Panel.FileLine));
     ui->lblUpdaeFileStatus->setToolTip(QString::fromStdString(Panel.FileLineTip));
-    ui->lblISPProcStatus->setText(QString::fromStdString(Panel.ProcessLine));
+    ShowProcessLine();
+    ui->btnSimpleAuto->setText(QString::fromStdString(Panel.StartCaption));
     ui->btnSimpleAuto->setEnabled(Panel.StartEnabled);
+}
+
+void TForm1::ShowProcessLine() {
+    QLabel& line = *ui->lblISPProcStatus;
+    line.setText(QString::fromStdString(Panel.ProcessLine));
+    QFont font = line.font();
+    QPalette colors = palette();
+    switch (Panel.ProcessLook) {
+        case zarn::ProcessStyle::AsCreated:
+            font.setPixelSize(21);
+            break;
+        case zarn::ProcessStyle::Step:
+            font.setPointSize(12);
+            break;
+        case zarn::ProcessStyle::Success:
+            font.setPointSize(16);
+            colors.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
+            break;
+        case zarn::ProcessStyle::Failure:
+            font.setPointSize(16);
+            colors.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+            break;
+    }
+    line.setFont(font);
+    line.setPalette(colors);
 }
 
 void TForm1::SetLampColor(const QColor& color) {

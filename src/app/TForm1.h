@@ -9,6 +9,7 @@
 
 #include "app/DeviceMonitor.h"
 #include "app/Dialogs.h"
+#include "app/OneButtonUpdate.h"
 #include "app/TopPanel.h"
 #include "image/ImageStore.h"
 #include "transport/KeldrixUsb.h"
@@ -29,7 +30,7 @@ struct TForm1Environment {
     };
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private zarn::FlashReporter, private zarn::UpdateHost {
     Q_OBJECT
 
 public:
@@ -43,6 +44,7 @@ public:
 
     void Timer1Timer();
     void ReadProgramFile();
+    void btnSimpleAutoClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,11 +57,21 @@ private:
     void btnSaveBinClick();
     void ShowTopPanel();
     void SetLampColor(const QColor& color);
+    void ShowProcessLine();
+
+    // The flash workers' texts go to the ISP page; pending events are processed between blocks.
+    void ShowProcessInfo(const std::string& text) override;
+    void ShowProcessAddress(const std::string& text) override;
+    void ShowStatusRegister(const std::string& text) override;
+    void ProcessEvents() override;
+    bool AskToProceed() override;
 
     std::unique_ptr<Ui::TForm1> ui;
     zarn::KeldrixUsb& UsbDevice;
     zarn::ImageStore& Images;
     zarn::TopPanel Panel;
     zarn::DeviceMonitor DeviceMonitor;
+    zarn::FlashRunValues FlashValues;
+    zarn::OneButtonUpdate Update;
     QTimer* Timer1;
 };

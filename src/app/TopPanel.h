@@ -8,6 +8,10 @@ namespace zarn {
 
 enum class LampColor { ButtonFace, Green, Grey };
 
+// How the process line is drawn: as created, a step of a run (size 12, window text), the
+// run's success (size 16, blue) or a failure or abort (size 16, red).
+enum class ProcessStyle { AsCreated, Step, Success, Failure };
+
 inline constexpr const char* NoDeviceText = "No device is available";
 inline constexpr const char* NoFileText = "No Updated File !";
 
@@ -17,6 +21,8 @@ struct TopPanel {
     std::string FileLine = NoFileText;
     std::string FileLineTip;  // why a file was refused
     std::string ProcessLine;
+    ProcessStyle ProcessLook = ProcessStyle::AsCreated;
+    std::string StartCaption = "Start";
     bool StartEnabled = false;
 };
 

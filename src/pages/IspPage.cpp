@@ -20,3 +20,15 @@ void IspPage::RememberFirmwareFile(const QString& path) {
 void IspPage::ShowChecksum(const QString& text) {
     ui->lblUSBChecksum->setText(text);
 }
+
+void IspPage::ShowProcessInfo(const QString& text) {
+    ui->lblUSBProcessInfo->setText(text);
+}
+
+void IspPage::ShowProcessAddress(const QString& text) {
+    ui->lblUSBISPProcess->setText(text);
+}
+
+void IspPage::ShowStatusRegister(const QString& text) {
+    ui->lblUSBISPStatusReg->setText(text);
+}

@@ -1,6 +1,7 @@
 #pragma once
-// The "ISP" page: the flash by hand. For now it holds the firmware file controls: the path
-// history box, the "File" and " Save" buttons and the checksum line.
+// The "ISP" page: the flash by hand. For now it holds the firmware file controls (the path
+// history box, the "File" and " Save" buttons, the checksum line) and the flash workers' status,
+// address and status-register lines.
 
 #include <QWidget>
 #include <memory>
@@ -20,6 +21,9 @@ public:
     // shows it as the box's text.
     void RememberFirmwareFile(const QString& path);
     void ShowChecksum(const QString& text);
+    void ShowProcessInfo(const QString& text);
+    void ShowProcessAddress(const QString& text);
+    void ShowStatusRegister(const QString& text);
 
 signals:
     void USBLoadFileBitBtnClick();
