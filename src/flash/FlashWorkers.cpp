@@ -99,7 +99,7 @@ bool ProgramPages(FlashContext& context, std::uint32_t start, std::uint32_t end)
         }
         const bool ready = WaitPageReady(context.Usb);
         FlashWriteEnable(context.Usb);
-        context.Report.ShowProcessAddress(AddressText(at));
+        context.Report.ShowProcessAddress("0x" + AddressText(at));
         context.Report.ProcessEvents();
         if (!ready) {
             return false;
@@ -120,7 +120,7 @@ bool ProgramWords(FlashContext& context, std::uint32_t start, std::uint32_t end)
     const bool ready = WaitPageReady(context.Usb);
     for (std::uint64_t address = start; address < end; address += blockSize) {
         const auto at = static_cast<std::uint32_t>(address);
-        context.Report.ShowProcessAddress(AddressText(at));
+        context.Report.ShowProcessAddress("0x" + AddressText(at));
         context.Report.ProcessEvents();
         FlashWriteEnable(context.Usb);
         auto block = CopyBlock(context, at);

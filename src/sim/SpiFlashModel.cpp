@@ -180,7 +180,11 @@ bool SpiFlashModel::IsProtected(std::uint32_t start, std::uint32_t length) const
 }
 
 void SpiFlashModel::ProgramByte(std::uint32_t address, std::uint8_t value) {
-    Memory[WrapAddress(address)] &= value;  // programming only clears bits
+    const std::uint32_t at = WrapAddress(address);
+    Memory[at] &= value;  // programming only clears bits
+    if (at == WornAddress) {
+        Memory[at] |= WornBits;
+    }
 }
 
 void SpiFlashModel::Execute(std::span<const std::uint8_t> command) {

@@ -85,8 +85,12 @@ public:
     void PowerCycle();
 
     // Faults: the busy bit never clears; chosen reads (by address and read number) return
-    // their first byte with bit 0 flipped.
+    // their first byte with bit 0 flipped; a worn cell that programming cannot clear.
     void SetStuckBusy(bool stuck) { StuckBusy = stuck; }
+    void SetWornByte(std::uint32_t address, std::uint8_t stuckBits) {
+        WornAddress = address;
+        WornBits = stuckBits;
+    }
     void FlipBitOnReadsWhere(std::function<bool(std::uint32_t address, std::size_t read)> when);
 
 private:
@@ -116,6 +120,8 @@ private:
     bool StuckBusy = false;
     std::function<bool(std::uint32_t, std::size_t)> FlipWhen;
     std::size_t ReadCount = 0;
+    std::uint32_t WornAddress = 0;
+    std::uint8_t WornBits = 0;
 };
 
 }  // namespace zarn
