@@ -1,0 +1,241 @@
+#include "app/OneButtonUpdate.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "sim/VirtualChipDevice.h"
+#include "support/RecordingReporter.h"
+#include "transport/VirtualDeviceLayer.h"
+
+namespace zarn {
+namespace {
+
+using ::testing::IsEmpty;
+
+class AnsweringHost : public UpdateHost {
+public:
+    bool Answer = true;
+    int Questions = 0;
+    bool AskToProceed() override {
+        ++Questions;
+        return Answer;
+    }
+};
+
+class HookedReporter : public fakes::RecordingReporter {
+public:
+    std::function<void()> OnEvents;
+    void ProcessEvents() override {
+        RecordingReporter::ProcessEvents();
+        if (OnEvents) {
+            OnEvents();
+        }
+    }
+};
+
+// A found product with its image loaded, as the monitor leaves it before "Start".
+class UpdateBench {
+public:
+    explicit UpdateBench(const FlashModelSpec& flash, std::uint32_t imageLength = 0x4000)
+        : Device(Time, flash, {0x31D4, 0x0053}) {
+        Device.LoadFirmware(std::vector<std::uint8_t>(0x100, 0x12));  // the old firmware
+        Layer.Attach(Device.Usb());
+        Usb.SetAudioMode(true);
+        Usb.SetMatch("vid_31d4&pid_0053");
+        Usb.Connect();
+        FillImage(Images, 0xFF);
+        for (std::uint32_t i = 0; i < imageLength; ++i) {
+            Images.ImageBuffer[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
+        }
+        Images.ImageLength = imageLength;
+        Panel.StartEnabled = true;
+        Device.Usb()->ClearRequestLog();
+    }
+
+    bool FlashHoldsTheImage() {
+        const auto flash = Device.Chip().Flash().Array();
+        return std::equal(flash.begin(), flash.begin() + Images.ImageLength,
+                          Images.ImageBuffer.begin()) &&
+               std::all_of(flash.begin() + Images.ImageLength, flash.end(),
+                           [](std::uint8_t byte) { return byte == 0xFF; });
+    }
+
+    // Index in the request log of the first (or last) 0x80 or 0x81 request whose first byte
+    // is the opcode, counting from a position.
+    std::size_t FindCommand(std::uint8_t bRequest, std::uint8_t opcode, std::size_t from = 0,
+                            bool last = false) const {
+        const auto& log = Device.Usb()->RequestLog();
+        std::size_t found = log.size();
+        for (std::size_t i = from; i < log.size(); ++i) {
+            if (log[i].Setup.bRequest == bRequest && !log[i].Data.empty() &&
+                log[i].Data[0] == opcode) {
+                found = i;
+                if (!last) {
+                    break;
+                }
+            }
+        }
+        return found;
+    }
+
+    void ExpectFinished() const {
+        EXPECT_EQ(Panel.StartCaption, "Finish");
+        EXPECT_FALSE(Panel.StartEnabled);
+        EXPECT_TRUE(Monitor.UpdateFinished);
+        EXPECT_FALSE(Monitor.MonitorPaused);
+    }
+
+    VirtualClock Time;
+    VirtualDeviceLayer Layer{Time};
+    VirtualChipDevice Device;
+    KeldrixUsb Usb{Layer};
+    ImageStore Images;
+    FlashRunValues Values;
+    MonitorState Monitor;
+    TopPanel Panel;
+    HookedReporter Report;
+    AnsweringHost Host;
+    OneButtonUpdate Update{Usb, Images, Values, Monitor, Panel, Report, Host};
+};
+
+TEST(OneButtonUpdate, CancelSendsNothingAndLeavesStartReady) {
+    UpdateBench bench(FlashModels::W25X40);
+    bench.Host.Answer = false;
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Panel.ProcessLine, "Abort Firmware update process");
+    EXPECT_EQ(bench.Panel.ProcessLook, ProcessStyle::Failure);
+    EXPECT_EQ(bench.Panel.StartCaption, "Start");
+    EXPECT_TRUE(bench.Panel.StartEnabled);
+    EXPECT_FALSE(bench.Monitor.MonitorPaused);
+    EXPECT_FALSE(bench.Monitor.UpdateFinished);
+    EXPECT_THAT(bench.Device.Usb()->RequestLog(), IsEmpty());
+}
+
+TEST(OneButtonUpdate, MonitorStaysPausedWhileTheQuestionIsOpenAndTheRunLasts) {
+    UpdateBench bench(FlashModels::W25Q40, 0x100);
+    bool pausedThroughout = true;
+    bench.Report.OnEvents = [&] { pausedThroughout &= bench.Monitor.MonitorPaused; };
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_TRUE(pausedThroughout);
+    EXPECT_GT(bench.Report.EventsProcessed, 0);
+    EXPECT_FALSE(bench.Monitor.MonitorPaused);
+}
+
+TEST(OneButtonUpdate, ClickDuringTheRunNeitherAsksNorDisturbs) {
+    UpdateBench bench(FlashModels::W25Q40, 0x1000);
+    bench.Report.OnEvents = [&] {
+        EXPECT_TRUE(bench.Update.IsRunning());
+        bench.Update.btnSimpleAutoClick();
+    };
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Host.Questions, 1);
+    EXPECT_EQ(bench.Panel.ProcessLine, "Firmware update success!");
+    EXPECT_EQ(bench.FindCommand(0x80, 0xC7, bench.FindCommand(0x80, 0xC7) + 1),
+              bench.Device.Usb()->RequestLog().size());  // one erase only
+    EXPECT_TRUE(bench.FlashHoldsTheImage());
+}
+
+TEST(OneButtonUpdate, EmptyImageErasesTheChipAndSucceeds) {
+    UpdateBench bench(FlashModels::MX25L2005, 0);
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Panel.ProcessLine, "Firmware update success!");
+    EXPECT_TRUE(bench.FlashHoldsTheImage());
+    bench.ExpectFinished();
+}
+
+enum class Fault { Unplug, StuckBusy, FlippedRead, WornCell };
+
+struct FaultCase {
+    const char* Name;
+    Fault Kind;
+    // For Unplug: the request that opens the phase (bRequest, opcode, after the last program
+    // packet, last of its kind), after which the device vanishes.
+    std::uint8_t bRequest;
+    std::uint8_t Opcode;
+    bool AfterProgramming;
+    bool Last;
+    const char* FinalText;  // empty: any text but success
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class UpdateFaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(UpdateFaultTest, RunEndsAndNeverClaimsSuccessOverAWrongFlash) {
+    const FaultCase& c = GetParam();
+    UpdateBench bench(FlashModels::W25X40);
+    switch (c.Kind) {
+        case Fault::Unplug: {
+            // A clean run on a twin device tells where the phase begins.
+            UpdateBench twin(FlashModels::W25X40);
+            twin.Update.btnSimpleAutoClick();
+            const std::size_t from = c.AfterProgramming ? twin.FindCommand(0x80, 0x02, 0, true) : 0;
+            const std::size_t at = twin.FindCommand(c.bRequest, c.Opcode, from, c.Last);
+            ASSERT_LT(at, twin.Device.Usb()->RequestLog().size());
+            bench.Device.Usb()->UnplugAfterRequests(at + 1);
+            break;
+        }
+        case Fault::StuckBusy:
+            bench.Device.Chip().Flash().SetStuckBusy(true);
+            break;
+        case Fault::FlippedRead:
+            bench.Device.Chip().Flash().FlipBitOnReadsWhere(
+                [](std::uint32_t address, std::size_t read) {
+                    return address == 0x2040 && read % 2 == 0;
+                });
+            break;
+        case Fault::WornCell:
+            bench.Device.Chip().Flash().SetWornByte(0x1234, 0x01);
+            break;
+    }
+    bench.Update.btnSimpleAutoClick();
+
+    bench.ExpectFinished();
+    if (bench.Panel.ProcessLine == "Firmware update success!") {
+        EXPECT_TRUE(bench.FlashHoldsTheImage());
+    } else {
+        EXPECT_EQ(bench.Panel.ProcessLook, ProcessStyle::Failure);
+    }
+    if (*c.FinalText != '\0') {
+        EXPECT_EQ(bench.Panel.ProcessLine, c.FinalText);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UpdateFaultTest,
+    ::testing::Values(
+        FaultCase{"UnplugInUnprotect", Fault::Unplug, 0x80, 0x01, false, false, "Erase Flash Fail"},
+        FaultCase{"UnplugInErase", Fault::Unplug, 0x80, 0xC7, false, false, "Erase Flash Fail"},
+        FaultCase{"UnplugInBlankCheck", Fault::Unplug, 0x81, 0x03, false, false,
+                  "Firmware update fail! Blanking Fail at 0x000000"},
+        FaultCase{"UnplugInProgram", Fault::Unplug, 0x80, 0x02, false, false,
+                  "Firmware update fail! Start Programming"},
+        FaultCase{"UnplugInVerify", Fault::Unplug, 0x81, 0x03, true, false,
+                  "Firmware update fail! Verifying Fail at 0x000000"},
+        FaultCase{"UnplugInProtect", Fault::Unplug, 0x80, 0x01, false, true, ""},
+        FaultCase{"BusyBitNeverClears", Fault::StuckBusy, 0, 0, false, false, "Erase Flash Fail"},
+        FaultCase{"BitFlippedOnOneRead", Fault::FlippedRead, 0, 0, false, false,
+                  "Firmware update success!"},
+        FaultCase{"CellThatWillNotProgram", Fault::WornCell, 0, 0, false, false,
+                  "Firmware update fail! Verifying Fail at 0x001234"}),
+    [](const auto& info) { return info.param.Name; });
+
+TEST(OneButtonUpdate, EraseTimeOutSkipsTheWorkersButStillProtectsAndLeavesIsp) {
+    UpdateBench bench(FlashModels::W25X40);
+    bench.Device.Chip().Flash().SetStuckBusy(true);
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.FindCommand(0x81, 0x03), bench.Device.Usb()->RequestLog().size());
+    EXPECT_EQ(bench.FindCommand(0x80, 0x02), bench.Device.Usb()->RequestLog().size());
+    EXPECT_LT(bench.FindCommand(0x80, 0x01, bench.FindCommand(0x80, 0xC7)),
+              bench.Device.Usb()->RequestLog().size());  // the protect step ran
+    EXPECT_FALSE(bench.Device.Chip().IsIspMode());
+    EXPECT_FALSE(bench.Usb.HasHandle());
+}
+
+}  // namespace
+}  // namespace zarn
