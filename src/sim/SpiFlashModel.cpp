@@ -140,6 +140,7 @@ std::uint8_t SpiFlashModel::Status() {
 void SpiFlashModel::StartBusy(std::chrono::nanoseconds duration) {
     Busy = true;
     BusyUntil = Time.Now() + duration;
+    Periods.push_back({Time.Now(), BusyUntil});
 }
 
 bool SpiFlashModel::WriteEnabled() {

@@ -79,6 +79,12 @@ public:
 
     std::uint8_t Status();
     bool IsBusy();
+    // When the part was busy, one period per operation, in order.
+    struct BusyPeriod {
+        std::chrono::nanoseconds Start;
+        std::chrono::nanoseconds End;
+    };
+    const std::vector<BusyPeriod>& BusyPeriods() const { return Periods; }
     std::span<const std::uint8_t> Array() const { return Memory; }
     // Puts bytes into the array directly, as a programmer fixture would.
     void Load(std::uint32_t address, std::span<const std::uint8_t> bytes);
@@ -114,6 +120,7 @@ private:
     std::vector<std::uint8_t> Memory;
     std::uint8_t StatusBits;  // without busy
     std::chrono::nanoseconds BusyUntil{0};
+    std::vector<BusyPeriod> Periods;
     bool Busy = false;
     bool AaiMode = false;
     std::uint32_t AaiAddress = 0;

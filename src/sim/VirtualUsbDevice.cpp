@@ -63,11 +63,13 @@ bool VirtualUsbDevice::ControlTransfer(DriverPath path, const SetupPacket& setup
     if (UnplugPending) {
         --RequestsBeforeUnplug;
     }
+    const auto arrived = Time.Now();
     Time.Advance(Latency);
     const std::size_t index = Log.size();
     const bool failed = FailPredicate && FailPredicate(setup, index);
     const bool result = !failed && Answer(setup, data);
-    Log.push_back({path, setup, std::vector<std::uint8_t>(data.begin(), data.end()), result});
+    Log.push_back(
+        {arrived, path, setup, std::vector<std::uint8_t>(data.begin(), data.end()), result});
     return result;
 }
 

@@ -23,6 +23,7 @@ namespace zarn {
 enum class DriverPath { Audio, Isp };
 
 struct RequestLogEntry {
+    std::chrono::nanoseconds At;  // device time when the request arrived
     DriverPath Path;
     SetupPacket Setup;
     std::vector<std::uint8_t> Data;  // sent (host to device) or received (device to host)
