@@ -94,7 +94,7 @@ std::chrono::nanoseconds LowerBound(const std::vector<RequestLogEntry>& log,
     return covered;
 }
 
-void WholeUpdate(benchmark::State& state, const FlashModelSpec* flash) {
+void WholeUpdate(benchmark::State& state, const FlashPart* flash) {
     const auto imageLength = static_cast<std::uint32_t>(state.range(0));
     std::array<std::size_t, PhaseCount> phases{};
     std::size_t requests = 0;
@@ -159,7 +159,7 @@ void WholeUpdate(benchmark::State& state, const FlashModelSpec* flash) {
 }
 
 const bool Registered = [] {
-    for (const FlashModelSpec* flash : FlashModels::All) {
+    for (const FlashPart* flash : FlashModels::All) {
         auto* benchmark = benchmark::RegisterBenchmark(
             ("WholeUpdate/" + std::string(flash->Name)).c_str(), WholeUpdate, flash);
         benchmark->ArgName("image_bytes")->Unit(benchmark::kMillisecond)->Iterations(1);

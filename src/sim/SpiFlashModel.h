@@ -31,7 +31,7 @@ enum class ProtectionScheme {
     AnyBitAll,         // any BP bit protects the whole array
 };
 
-struct FlashModelSpec {
+struct FlashPart {
     std::string_view Name;
     std::array<std::uint8_t, 3> JedecId;
     std::uint32_t Size;
@@ -51,13 +51,13 @@ struct FlashModelSpec {
 };
 
 namespace FlashModels {
-extern const FlashModelSpec W25X40;
-extern const FlashModelSpec W25Q40;
-extern const FlashModelSpec MX25L2005;
-extern const FlashModelSpec MX25L1021E;
-extern const FlashModelSpec SST25VF040B;
-inline const std::array<const FlashModelSpec*, 5> All = {&W25X40, &W25Q40, &MX25L2005, &MX25L1021E,
-                                                         &SST25VF040B};
+extern const FlashPart W25X40;
+extern const FlashPart W25Q40;
+extern const FlashPart MX25L2005;
+extern const FlashPart MX25L1021E;
+extern const FlashPart SST25VF040B;
+inline const std::array<const FlashPart*, 5> All = {&W25X40, &W25Q40, &MX25L2005, &MX25L1021E,
+                                                    &SST25VF040B};
 }  // namespace FlashModels
 
 class SpiFlashModel {
@@ -66,9 +66,9 @@ public:
     static constexpr std::uint8_t StatusWriteEnable = 0x02;
     static constexpr std::uint8_t StatusAai = 0x40;
 
-    SpiFlashModel(const FlashModelSpec& spec, Clock& clock);
+    SpiFlashModel(const FlashPart& part, Clock& clock);
 
-    const FlashModelSpec& Spec() const { return Model; }
+    const FlashPart& Part() const { return Model; }
 
     // A command clocked in while chip select was low, obeyed when it rises.
     void Execute(std::span<const std::uint8_t> command);
@@ -115,7 +115,7 @@ private:
     void AaiProgram(std::span<const std::uint8_t> command);
     std::vector<std::uint8_t> ReadData(std::span<const std::uint8_t> command, std::size_t count);
 
-    const FlashModelSpec& Model;
+    const FlashPart& Model;
     Clock& Time;
     std::vector<std::uint8_t> Memory;
     std::uint8_t StatusBits;  // without busy

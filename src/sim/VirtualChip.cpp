@@ -21,15 +21,15 @@ constexpr std::size_t FirmwareSignatureBytes = 16;
 
 }  // namespace
 
-VirtualChip::VirtualChip(Clock& clock, const FlashModelSpec& flash)
-    : Time(clock), FlashPart(flash, clock), FirmwareModel(clock), Banks(256) {}
+VirtualChip::VirtualChip(Clock& clock, const FlashPart& flash)
+    : Time(clock), FlashChip(flash, clock), FirmwareModel(clock), Banks(256) {}
 
 std::uint8_t VirtualChip::Register(std::uint8_t bank, std::uint8_t number) const {
     return number == 0 ? Bank : Banks[bank][number];
 }
 
 bool VirtualChip::HoldsFirmware() const {
-    const auto memory = FlashPart.Array();
+    const auto memory = FlashChip.Array();
     return std::any_of(memory.begin(), memory.begin() + FirmwareSignatureBytes,
                        [](std::uint8_t byte) { return byte != 0xFF; });
 }
@@ -46,7 +46,7 @@ void VirtualChip::PowerCycle() {
     Addressed = nullptr;
     ExpectAddress = ReadPhase = TransmitArmed = false;
     I2cStatus = 0;
-    FlashPart.PowerCycle();
+    FlashChip.PowerCycle();
     FirmwareModel.Reset();
 }
 
@@ -135,7 +135,7 @@ bool VirtualChip::SpiPacket(const SetupPacket& setup, std::span<const std::uint8
         if (!IspMode && SpiFlashModel::IsWriteCommand(OpenCommand[0])) {
             WrittenOutsideIsp = true;
         }
-        FlashPart.Execute(OpenCommand);
+        FlashChip.Execute(OpenCommand);
         ClockOut(OpenCommand.size());
         OpenCommand.clear();
     }
@@ -148,7 +148,7 @@ bool VirtualChip::SpiReadCommand(const SetupPacket& setup, std::span<const std::
     }
     // A read command starts a new chip-select cycle; an unfinished command is dropped.
     OpenCommand.clear();
-    Collected = FlashPart.Answer(data, setup.wValue);
+    Collected = FlashChip.Answer(data, setup.wValue);
     ClockOut(data.size() + Collected.size());
     return true;
 }

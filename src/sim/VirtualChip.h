@@ -17,7 +17,7 @@ namespace zarn {
 
 class VirtualChip final : public DeviceModel {
 public:
-    VirtualChip(Clock& clock, const FlashModelSpec& flash);
+    VirtualChip(Clock& clock, const FlashPart& flash);
 
     bool ControlTransfer(const SetupPacket& setup, std::span<std::uint8_t> data) override;
 
@@ -32,7 +32,7 @@ public:
     // Power cycle: registers, ISP mode and the bridge start over; flash and firmware data stay.
     void PowerCycle();
 
-    SpiFlashModel& Flash() { return FlashPart; }
+    SpiFlashModel& Flash() { return FlashChip; }
     I2cBus& Bus() { return I2c; }
     ChipFirmware& Firmware() { return FirmwareModel; }
 
@@ -55,7 +55,7 @@ private:
     void I2cReceive();
 
     Clock& Time;
-    SpiFlashModel FlashPart;
+    SpiFlashModel FlashChip;
     I2cBus I2c;
     ChipFirmware FirmwareModel;
 

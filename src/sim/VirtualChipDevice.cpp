@@ -2,7 +2,7 @@
 
 namespace zarn {
 
-VirtualChipDevice::VirtualChipDevice(VirtualClock& clock, const FlashModelSpec& flash,
+VirtualChipDevice::VirtualChipDevice(VirtualClock& clock, const FlashPart& flash,
                                      UsbIdentity product, UsbIdentity isp)
     : Product(product),
       Isp(isp),

@@ -22,7 +22,7 @@ inline constexpr UsbIdentity IspIdentity3E52{0x3E52, 0x6000};
 
 class VirtualChipDevice {
 public:
-    VirtualChipDevice(VirtualClock& clock, const FlashModelSpec& flash, UsbIdentity product,
+    VirtualChipDevice(VirtualClock& clock, const FlashPart& flash, UsbIdentity product,
                       UsbIdentity isp = IspIdentity1C7A);
 
     // Puts firmware bytes into the flash and replugs, so the device comes up as the product.

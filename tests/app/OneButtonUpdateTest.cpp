@@ -39,7 +39,7 @@ public:
 // A found product with its image loaded, as the monitor leaves it before "Start".
 class UpdateBench {
 public:
-    explicit UpdateBench(const FlashModelSpec& flash, std::uint32_t imageLength = 0x4000)
+    explicit UpdateBench(const FlashPart& flash, std::uint32_t imageLength = 0x4000)
         : Device(Time, flash, {0x31D4, 0x0053}) {
         Device.LoadFirmware(std::vector<std::uint8_t>(0x100, 0x12));  // the old firmware
         Layer.Attach(Device.Usb());

@@ -15,8 +15,8 @@
 
 namespace zarn {
 
-void PrintTo(const FlashModelSpec* spec, std::ostream* out) {
-    *out << spec->Name;
+void PrintTo(const FlashPart* part, std::ostream* out) {
+    *out << part->Name;
 }
 
 namespace {
@@ -35,7 +35,7 @@ std::string FirmwareText() {
     return text + fakes::EndOfFile;
 }
 
-class UpdateWindowTest : public ::testing::TestWithParam<const FlashModelSpec*> {
+class UpdateWindowTest : public ::testing::TestWithParam<const FlashPart*> {
 protected:
     UpdateWindowTest() : Device(Time, *GetParam(), {0x31D4, 0x0054}) {
         Device.LoadFirmware(std::vector<std::uint8_t>(64, 0x00));
@@ -89,7 +89,7 @@ protected:
 };
 
 TEST_P(UpdateWindowTest, StartWithOkBringsTheFlashToTheImage) {
-    const FlashModelSpec& flash = *GetParam();
+    const FlashPart& flash = *GetParam();
     ASSERT_TRUE(Start()->isEnabled());
     QTest::mouseClick(Start(), Qt::LeftButton);
 

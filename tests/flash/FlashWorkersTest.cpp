@@ -21,7 +21,7 @@ using ::testing::SizeIs;
 
 class FlashWorkersTest : public ::testing::Test, public fakes::VirtualChipFixture {
 protected:
-    explicit FlashWorkersTest(const FlashModelSpec& flash = FlashModels::W25X40)
+    explicit FlashWorkersTest(const FlashPart& flash = FlashModels::W25X40)
         : VirtualChipFixture(flash) {
         SetIspMode(Usb, true);
         UnprotectFlash(Usb);
@@ -106,7 +106,7 @@ TEST_F(FlashWorkersTest, HundredByteImageIsOnePageAndTwoReadBlocks) {
     const auto pages = Packets(0x02);
     ASSERT_THAT(pages, SizeIs(1));
     EXPECT_EQ(pages[0].Setup.wIndex, 0);
-    const auto& payload = Requests(0x80).back();
+    const auto payload = Requests(0x80).back();
     ASSERT_THAT(payload.Data, SizeIs(256));
     EXPECT_EQ(payload.Data[99], 100);
     EXPECT_THAT(std::vector<std::uint8_t>(payload.Data.begin() + 100, payload.Data.end()),

@@ -11,8 +11,8 @@
 
 namespace zarn {
 
-void PrintTo(const FlashModelSpec* spec, std::ostream* out) {
-    *out << spec->Name;
+void PrintTo(const FlashPart* part, std::ostream* out) {
+    *out << part->Name;
 }
 
 namespace {
@@ -24,15 +24,15 @@ using ::testing::ElementsAreArray;
 constexpr std::uint8_t Busy = 0x01;
 constexpr std::uint8_t WriteEnabled = 0x02;
 
-class FlashModelTest : public ::testing::TestWithParam<const FlashModelSpec*> {
+class FlashModelTest : public ::testing::TestWithParam<const FlashPart*> {
 protected:
     void SetUp() override {
-        Device = std::make_unique<fakes::VirtualChipFixture>(Spec());
+        Device = std::make_unique<fakes::VirtualChipFixture>(Part());
         SetIspMode(Usb(), true);
         WriteStatusAndWait(0x00);
     }
 
-    const FlashModelSpec& Spec() const { return *GetParam(); }
+    const FlashPart& Part() const { return *GetParam(); }
     KeldrixUsb& Usb() { return Device->Usb; }
 
     std::uint8_t WaitReady() {
@@ -53,7 +53,7 @@ protected:
     // Programs bytes the way the part takes them: one byte per command on a part whose page
     // program writes a single byte, else one page program (the bytes must lie in one page).
     void Program(std::uint32_t address, std::vector<std::uint8_t> bytes) {
-        if (Spec().ProgramsOneByte) {
+        if (Part().ProgramsOneByte) {
             for (std::size_t i = 0; i < bytes.size(); ++i) {
                 FlashWriteEnable(Usb());
                 FlashPageProgram(Usb(), address + static_cast<std::uint32_t>(i), 1, &bytes[i]);
@@ -76,8 +76,8 @@ protected:
 
     // The status value whose block-protect bits cover the whole array.
     std::uint8_t ProtectAll() const {
-        return Spec().Protection == ProtectionScheme::Eighths ||
-                       Spec().Protection == ProtectionScheme::EighthsOrSectors
+        return Part().Protection == ProtectionScheme::Eighths ||
+                       Part().Protection == ProtectionScheme::EighthsOrSectors
                    ? 0x1C
                    : 0x0C;
     }
@@ -88,7 +88,7 @@ protected:
 TEST_P(FlashModelTest, ReportsItsJedecId) {
     FlashIdBytes id{};
     ASSERT_TRUE(FlashReadId(Usb(), id));
-    EXPECT_EQ(id, Spec().JedecId);
+    EXPECT_EQ(id, Part().JedecId);
 }
 
 TEST_P(FlashModelTest, ProgramNeedsWriteEnableWhichItThenClears) {
@@ -111,13 +111,13 @@ TEST_P(FlashModelTest, ProgrammingOnlyClearsBits) {
 }
 
 TEST_P(FlashModelTest, PageProgramStaysInsideItsPage) {
-    const std::uint32_t page = Spec().PageSize;
+    const std::uint32_t page = Part().PageSize;
     const std::uint32_t pageStart = 4 * std::max<std::uint32_t>(page, 256);
     FlashWriteEnable(Usb());
     std::vector<std::uint8_t> data{0x01, 0x02, 0x03, 0x04};
     FlashPageProgram(Usb(), pageStart + page - 2, 4, data.data());
     WaitReady();
-    if (Spec().ProgramsOneByte) {
+    if (Part().ProgramsOneByte) {
         EXPECT_THAT(Read(pageStart - 1, 4), ElementsAre(0x01, 0xFF, 0xFF, 0xFF));  // one byte only
         return;
     }
@@ -140,7 +140,7 @@ TEST_P(FlashModelTest, SectorEraseClearsTheSectorHoldingTheAddressAndIsBusyMeanw
     EXPECT_EQ(FlashReadStatus(Usb()) & Busy, Busy);
 
     Usb().GetClock().Sleep(
-        static_cast<std::uint32_t>(Spec().SectorEraseTime / std::chrono::milliseconds(1)));
+        static_cast<std::uint32_t>(Part().SectorEraseTime / std::chrono::milliseconds(1)));
     EXPECT_EQ(FlashReadStatus(Usb()) & (Busy | WriteEnabled), 0);
     EXPECT_THAT(std::vector<std::uint8_t>({ReadByte(0x0FFF), ReadByte(0x1000), ReadByte(0x1FFF),
                                            ReadByte(0x2000), ReadByte(0x3000)}),
@@ -149,19 +149,19 @@ TEST_P(FlashModelTest, SectorEraseClearsTheSectorHoldingTheAddressAndIsBusyMeanw
 
 TEST_P(FlashModelTest, ChipEraseClearsEverythingAfterItsEraseTime) {
     Program(0x10, {0x00});
-    Program(Spec().Size - 1, {0x00});
+    Program(Part().Size - 1, {0x00});
     FlashWriteEnable(Usb());
     const auto start = Usb().GetClock().Now();
     FlashChipErase(Usb());
     WaitReady();
-    EXPECT_GE(Usb().GetClock().Now() - start, Spec().ChipEraseTime);
+    EXPECT_GE(Usb().GetClock().Now() - start, Part().ChipEraseTime);
     EXPECT_THAT(Device->Chip().Flash().Array(), Each(0xFF));
 }
 
 TEST_P(FlashModelTest, ReadsRunOnAcrossTheWholeArray) {
     Program(0, {0xA0});
-    Program(Spec().Size - 1, {0xA1});
-    EXPECT_THAT(Read(Spec().Size - 1, 2), ElementsAre(0xA1, 0xA0));
+    Program(Part().Size - 1, {0xA1});
+    EXPECT_THAT(Read(Part().Size - 1, 2), ElementsAre(0xA1, 0xA0));
 }
 
 TEST_P(FlashModelTest, ProtectedArrayRefusesProgramAndEraseSilently) {
@@ -186,7 +186,7 @@ TEST_P(FlashModelTest, ProtectedArrayRefusesProgramAndEraseSilently) {
 
 TEST_P(FlashModelTest, BusyWriteEnableAndAaiBitsCannotBeWritten) {
     WriteStatusAndWait(0xFF);
-    EXPECT_EQ(FlashReadStatus(Usb()), 0xFF & Spec().WritableStatusBits);
+    EXPECT_EQ(FlashReadStatus(Usb()), 0xFF & Part().WritableStatusBits);
 }
 
 TEST_P(FlashModelTest, OnlyAaiPartsTakeWordProgramming) {
@@ -195,7 +195,7 @@ TEST_P(FlashModelTest, OnlyAaiPartsTakeWordProgramming) {
     FlashAaiProgram(Usb(), 0x100, 4, words.data());
     FlashWriteDisable(Usb());
     WaitReady();
-    if (Spec().HasAai) {
+    if (Part().HasAai) {
         EXPECT_THAT(Read(0x100, 4), ElementsAreArray(words));
     } else {
         EXPECT_THAT(Read(0x100, 4), Each(0xFF));

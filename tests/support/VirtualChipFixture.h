@@ -14,7 +14,7 @@ namespace zarn::fakes {
 
 class VirtualChipFixture {
 public:
-    explicit VirtualChipFixture(const FlashModelSpec& flash = FlashModels::W25X40)
+    explicit VirtualChipFixture(const FlashPart& flash = FlashModels::W25X40)
         : Device(Time, flash, {0x31D4, 0x0053}) {
         Layer.Attach(Device.Usb());
         Usb.SetMatch("vid_1c7a&pid_6000");
