@@ -15,12 +15,10 @@
 
 #include "sim/DeviceModel.h"
 #include "transport/Clock.h"
+#include "transport/DriverCalls.h"
 #include "transport/WireFormat.h"
 
 namespace zarn {
-
-// Which driver carried a request to the device.
-enum class DriverPath { Audio, Isp };
 
 struct RequestLogEntry {
     std::chrono::nanoseconds At;  // device time when the request arrived

@@ -3,14 +3,6 @@
 #include <cstdio>
 
 namespace zarn {
-namespace {
-
-// The audio driver sends vendor requests to the "other" recipient.
-constexpr std::uint8_t AudioVendorOut = 0x43;
-constexpr std::uint8_t AudioVendorIn = 0xC3;
-
-}  // namespace
-
 void VirtualDeviceLayer::Attach(std::shared_ptr<VirtualUsbDevice> device) {
     Devices.push_back(std::move(device));
 }
@@ -76,67 +68,25 @@ bool VirtualDeviceLayer::IoControl(DeviceHandle handle, std::uint32_t code,
     OpenInterface& opened = found->second;
     // A device that left the bus, even if it came back since, or that took another identity,
     // no longer answers the handle opened before.
+    const Guid& interfaceClass =
+        opened.Driver == DriverPath::Audio ? AudioPathInterfaceClass : GUID_DEVINTERFACE_USB_DEVICE;
     if (!opened.Device->IsPlugged() || opened.Device->Attachment() != opened.Attachment ||
-        InterfacePath(*opened.Device, opened.Driver == DriverPath::Audio
-                                          ? AudioPathInterfaceClass
-                                          : GUID_DEVINTERFACE_USB_DEVICE) != opened.Path) {
+        InterfacePath(*opened.Device, interfaceClass) != opened.Path) {
         return false;
     }
-    // Each driver knows only its own codes.
-    if (opened.Driver == DriverPath::Audio) {
-        return code == IOCTL_KS_PROPERTY && AudioPropertyCall(opened, input, output);
-    }
-    if (code == IOCTL_ISP_VENDOR_IN || code == IOCTL_ISP_VENDOR_OUT) {
-        return IspVendorCall(opened, code == IOCTL_ISP_VENDOR_IN, input, output);
-    }
-    return false;
-}
-
-bool VirtualDeviceLayer::AudioPropertyCall(OpenInterface& opened,
-                                           std::span<const std::uint8_t> input,
-                                           std::span<std::uint8_t> output) {
-    const auto header = DecodeKsProperty(input);
-    if (!header || header->Set != VendorRequestPropertySet) {
+    const auto call = DecodeDriverCall(opened.Driver, code, input, output);
+    if (!call) {
         return false;
     }
-    // The support query is answered by the driver; it sends nothing to the device.
-    if (header->Flags == KSPROPERTY_TYPE_SETSUPPORT) {
-        return header->Id == 0;
+    if (call->SupportQuery) {
+        return true;
     }
-    const bool get = header->Flags == KSPROPERTY_TYPE_GET;
-    if (header->Id != VendorRequestPropertyId || (!get && header->Flags != KSPROPERTY_TYPE_SET)) {
-        return false;
+    if (call->Setup.IsDeviceToHost()) {
+        return opened.Device->ControlTransfer(opened.Driver, call->Setup, call->ReceiveBuffer);
     }
-    const auto fields = DecodeAudioPropertyRequest(input);
-    if (!fields || fields->RequestType != AudioRequestTypeByte || fields->DataLength > 0xFFFF ||
-        (get && output.size() < fields->DataLength)) {
-        return false;
-    }
-    const SetupPacket setup{get ? AudioVendorIn : AudioVendorOut, fields->bRequest, fields->wValue,
-                            fields->wIndex, static_cast<std::uint16_t>(fields->DataLength)};
-    if (get) {
-        return opened.Device->ControlTransfer(DriverPath::Audio, setup,
-                                              output.first(fields->DataLength));
-    }
-    std::vector<std::uint8_t> sent(fields->Data.begin(), fields->Data.end());
-    return opened.Device->ControlTransfer(DriverPath::Audio, setup, sent);
-}
-
-bool VirtualDeviceLayer::IspVendorCall(OpenInterface& opened, bool deviceToHost,
-                                       std::span<const std::uint8_t> input,
-                                       std::span<std::uint8_t> output) {
-    auto setup = DecodeIspRequestRecord(input);
-    // The record's direction bit must agree with the code, and the buffer must fit wLength.
-    if (!setup || setup->IsDeviceToHost() != deviceToHost || output.size() > 0xFFFF) {
-        return false;
-    }
-    // The transfer length is the length of the buffer passed with the call.
-    setup->wLength = static_cast<std::uint16_t>(output.size());
-    if (deviceToHost) {
-        return opened.Device->ControlTransfer(DriverPath::Isp, *setup, output);
-    }
-    std::vector<std::uint8_t> sent(output.begin(), output.end());
-    return opened.Device->ControlTransfer(DriverPath::Isp, *setup, sent);
+    // The device gets its own copy, as a driver would hand over a transfer buffer.
+    std::vector<std::uint8_t> sent(call->SentData.begin(), call->SentData.end());
+    return opened.Device->ControlTransfer(opened.Driver, call->Setup, sent);
 }
 
 }  // namespace zarn

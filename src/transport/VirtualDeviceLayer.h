@@ -41,10 +41,6 @@ private:
     };
 
     static bool HasInterface(const VirtualUsbDevice& device, const Guid& interfaceClass);
-    bool AudioPropertyCall(OpenInterface& opened, std::span<const std::uint8_t> input,
-                           std::span<std::uint8_t> output);
-    bool IspVendorCall(OpenInterface& opened, bool deviceToHost,
-                       std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
 
     VirtualClock& Time;
     std::vector<std::shared_ptr<VirtualUsbDevice>> Devices;
