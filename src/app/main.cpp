@@ -1,12 +1,16 @@
-// Program entry: the transport exists before the window and outlives it.
+// Program entry: the transport exists before the window and outlives it. Real devices are
+// reached through libusb.
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "app/GlobalTexts.h"
 #include "app/TForm1.h"
+#include "transport/LibusbDeviceLayer.h"
 #include "transport/VirtualDeviceLayer.h"
 
 namespace {
@@ -21,11 +25,14 @@ void ShowException(const QString& message) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     try {
-        // Until the USB backend lands the tool runs on an empty virtual bus: it starts, searches
-        // and finds nothing.
-        zarn::VirtualClock clock;
-        zarn::VirtualDeviceLayer deviceLayer(clock);
-        zarn::KeldrixUsb UsbDevice(deviceLayer);
+        std::unique_ptr<zarn::DeviceLayer> deviceLayer = zarn::LibusbDeviceLayer::Create();
+        zarn::VirtualClock unusedClock;
+        if (!deviceLayer) {
+            // Without USB the window still starts; it searches and finds nothing.
+            std::fputs("USB is not available on this machine\n", stderr);
+            deviceLayer = std::make_unique<zarn::VirtualDeviceLayer>(unusedClock);
+        }
+        zarn::KeldrixUsb UsbDevice(*deviceLayer);
         zarn::ImageStore images;
         TForm1Environment environment;
         environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());

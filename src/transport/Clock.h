@@ -22,16 +22,19 @@ public:
     std::chrono::nanoseconds Now() const override;
 };
 
-// Simulated time: Sleep and Advance move it forward at once, nothing waits.
+// Simulated time: Sleep and Advance move it forward at once, nothing waits. A paced clock also
+// waits for real, so that a person can watch the virtual device work.
 class VirtualClock final : public Clock {
 public:
+    explicit VirtualClock(bool paced = false) : Paced(paced) {}
     void Sleep(std::uint32_t milliseconds) override {
         Advance(std::chrono::milliseconds(milliseconds));
     }
     std::chrono::nanoseconds Now() const override { return CurrentTime; }
-    void Advance(std::chrono::nanoseconds duration) { CurrentTime += duration; }
+    void Advance(std::chrono::nanoseconds duration);
 
 private:
+    bool Paced;
     std::chrono::nanoseconds CurrentTime{0};
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// Builds Intel HEX records with correct checksums, and temporary files for the loaders.
+// Intel HEX records for test files, and temporary directories for the loaders.
 
 #include <gtest/gtest.h>
 
@@ -10,33 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "image/HexText.h"
+
 namespace zarn::fakes {
 
 inline std::string HexRecord(std::uint8_t type, std::uint16_t address,
                              const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
-                                    static_cast<std::uint8_t>(address >> 8),
-                                    static_cast<std::uint8_t>(address), type};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    std::uint8_t sum = 0;
-    for (const auto byte : bytes) {
-        sum += byte;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(0x100 - sum));
-    std::string record = ":";
-    for (const auto byte : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        record += digits;
-    }
-    return record + "\n";
+    return zarn::HexRecord(type, address, data);
 }
 
 inline std::string DataRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {
     return HexRecord(0x00, address, data);
 }
 
-inline const std::string EndOfFile = ":00000001FF\n";
+inline const std::string EndOfFile = HexEndOfFile;
 
 // A fresh directory under the system's temporary folder, removed with the object.
 class TemporaryDirectory {

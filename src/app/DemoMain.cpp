@@ -1,0 +1,53 @@
+// The tool's window on a virtual device, for trying it without hardware: a "Zarn Pell" with
+// old firmware on its flash is attached, and its new firmware file waits in a temporary working
+// directory. Device time is paced to real time so that the update can be watched.
+
+#include <QApplication>
+#include <QScreen>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include "app/TForm1.h"
+#include "image/HexText.h"
+#include "sim/VirtualChipDevice.h"
+#include "transport/VirtualDeviceLayer.h"
+
+namespace {
+
+// 64 KiB of firmware as Intel HEX.
+void WriteFirmwareFile(const std::filesystem::path& path) {
+    std::ofstream file(path);
+    for (unsigned address = 0; address < 0x10000; address += 16) {
+        std::array<std::uint8_t, 16> bytes{};
+        for (unsigned i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<std::uint8_t>((address + i) * 37 + (address >> 10));
+        }
+        file << zarn::HexRecord(0x00, static_cast<std::uint16_t>(address), bytes);
+    }
+    file << zarn::HexEndOfFile;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    const auto directory = std::filesystem::temp_directory_path() / "zarn-update-demo";
+    std::filesystem::create_directories(directory);
+    WriteFirmwareFile(directory / "Zarn_Pell.hex");
+
+    zarn::VirtualClock clock(true);
+    zarn::VirtualDeviceLayer deviceLayer(clock);
+    zarn::VirtualChipDevice device(clock, zarn::FlashModels::W25Q40, {0x31D4, 0x0053});
+    device.LoadFirmware(std::vector<std::uint8_t>(4096, 0x5A));
+    deviceLayer.Attach(device.Usb());
+
+    zarn::KeldrixUsb UsbDevice(deviceLayer);
+    zarn::ImageStore images;
+    TForm1Environment environment;
+    environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
+    environment.CurrentDirectory = [directory] { return directory; };
+    TForm1 form(UsbDevice, images, environment);
+    form.show();
+    return application.exec();
+}
