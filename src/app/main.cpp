@@ -25,7 +25,8 @@ void ShowException(const QString& message) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     try {
-        std::unique_ptr<zarn::DeviceLayer> deviceLayer = zarn::LibusbDeviceLayer::Create();
+        zarn::RealClock clock;
+        std::unique_ptr<zarn::DeviceLayer> deviceLayer = zarn::LibusbDeviceLayer::Create(clock);
         zarn::VirtualClock unusedClock;
         if (!deviceLayer) {
             // Without USB the window still starts; it searches and finds nothing.

@@ -64,12 +64,12 @@ std::string Location(libusb_device* device) {
 
 }  // namespace
 
-std::unique_ptr<LibusbDeviceLayer> LibusbDeviceLayer::Create() {
+std::unique_ptr<LibusbDeviceLayer> LibusbDeviceLayer::Create(Clock& clock, unsigned timeoutMs) {
     libusb_context* context = nullptr;
     if (libusb_init(&context) != 0) {
         return nullptr;
     }
-    return std::unique_ptr<LibusbDeviceLayer>(new LibusbDeviceLayer(context));
+    return std::unique_ptr<LibusbDeviceLayer>(new LibusbDeviceLayer(context, clock, timeoutMs));
 }
 
 LibusbDeviceLayer::~LibusbDeviceLayer() {
@@ -150,7 +150,7 @@ bool LibusbDeviceLayer::IoControl(DeviceHandle handle, std::uint32_t code,
     std::uint8_t* data = call->Setup.IsDeviceToHost() ? call->ReceiveBuffer.data() : sent.data();
     const int transferred = libusb_control_transfer(
         found->second.Handle, call->Setup.bmRequestType, call->Setup.bRequest, call->Setup.wValue,
-        call->Setup.wIndex, data, call->Setup.wLength, TransferTimeoutMs);
+        call->Setup.wIndex, data, call->Setup.wLength, TimeoutMs);
     // A short answer would leave stale bytes in the caller's buffer.
     return transferred == call->Setup.wLength;
 }

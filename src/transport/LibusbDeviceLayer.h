@@ -3,7 +3,7 @@
 // devices that have an audio-class interface, the ISP class lists every USB device; each gets a
 // path text "\\?\usb#vid_xxxx&pid_xxxx#<bus>-<ports>#{class}" that is unique per attached
 // device. An I/O control call is decoded as the drivers would and sent as the same control
-// transfer; a device that never answers fails the request after TransferTimeoutMs.
+// transfer; a device that never answers fails the request after a bounded time.
 
 #include <libusb.h>
 
@@ -17,10 +17,12 @@ namespace zarn {
 
 class LibusbDeviceLayer final : public DeviceLayer {
 public:
-    static constexpr unsigned TransferTimeoutMs = 3000;
+    static constexpr unsigned DefaultTimeoutMs = 3000;
 
-    // Empty when libusb cannot be set up on this machine.
-    static std::unique_ptr<LibusbDeviceLayer> Create();
+    // Empty when libusb cannot be set up on this machine. Pauses between requests go through
+    // the clock; a transfer the device does not complete fails after timeoutMs.
+    static std::unique_ptr<LibusbDeviceLayer> Create(Clock& clock,
+                                                     unsigned timeoutMs = DefaultTimeoutMs);
     ~LibusbDeviceLayer() override;
 
     std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) override;
@@ -31,7 +33,8 @@ public:
     Clock& DeviceClock() override { return Time; }
 
 private:
-    explicit LibusbDeviceLayer(libusb_context* context) : Context(context) {}
+    LibusbDeviceLayer(libusb_context* context, Clock& clock, unsigned timeoutMs)
+        : Context(context), Time(clock), TimeoutMs(timeoutMs) {}
 
     struct OpenDevice {
         libusb_device_handle* Handle;
@@ -42,7 +45,8 @@ private:
     static std::string InterfacePath(libusb_device* device, const Guid& interfaceClass);
 
     libusb_context* Context;
-    RealClock Time;
+    Clock& Time;
+    unsigned TimeoutMs;
     std::map<DeviceHandle, OpenDevice> Handles;
     DeviceHandle NextHandle = 1;
 };
