@@ -178,8 +178,10 @@ void UsbfsTestbed::ReapUrb(UMockdevIoctlClient* client) {
     fields->status = urb.Status;
     // The data stage lands after the setup packet; the length counts only the data stage.
     if (urb.Status == 0) {
-        std::memcpy(static_cast<std::uint8_t*>(fields->buffer) + SetupSize, urb.Received.data(),
-                    urb.Received.size());
+        if (!urb.Received.empty()) {
+            std::memcpy(static_cast<std::uint8_t*>(fields->buffer) + SetupSize, urb.Received.data(),
+                        urb.Received.size());
+        }
         fields->actual_length = static_cast<int>(fields->buffer_length - SetupSize);
     } else {
         fields->actual_length = 0;
