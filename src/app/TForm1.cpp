@@ -80,9 +80,7 @@ void TForm1::FormCreate(int logicalDpi) {
 
     resize(extra + 606, extra + 200);
 
-    for (const char* name : {"USBLoadFileBitBtn", "cbxReadISPFile"}) {
-        ui->PageISPCtrl->findChild<QWidget*>(QLatin1String(name))->hide();
-    }
+    ui->PageISPCtrl->HideEngineeringControls();
     for (QWidget* control :
          std::initializer_list<QWidget*>{ui->chkDetectUSB, ui->lbledtVID, ui->lbledtPID}) {
         control->hide();

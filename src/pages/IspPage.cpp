@@ -17,6 +17,11 @@ void IspPage::RememberFirmwareFile(const QString& path) {
     ui->cbxReadISPFile->setEditText(path);
 }
 
+void IspPage::HideEngineeringControls() {
+    ui->USBLoadFileBitBtn->hide();
+    ui->cbxReadISPFile->hide();
+}
+
 void IspPage::ShowChecksum(const QString& text) {
     ui->lblUSBChecksum->setText(text);
 }

@@ -21,6 +21,8 @@ public:
     // shows it as the box's text.
     void RememberFirmwareFile(const QString& path);
     void ShowChecksum(const QString& text);
+    // Start-up hides the controls the end user must never reach.
+    void HideEngineeringControls();
     void ShowProcessInfo(const QString& text);
     void ShowProcessAddress(const QString& text);
     void ShowStatusRegister(const QString& text);
