@@ -144,7 +144,12 @@ bool LibusbDeviceLayer::IoControl(DeviceHandle handle, std::uint32_t code,
         return false;
     }
     if (call->SupportQuery) {
-        return true;  // the audio driver answers it without the device
+        // The audio driver serves the property only for a device that answers; here that is
+        // asked of the device itself, with its device descriptor.
+        std::array<std::uint8_t, 18> descriptor{};
+        return libusb_control_transfer(found->second.Handle, 0x80, 6, 0x0100, 0, descriptor.data(),
+                                       descriptor.size(),
+                                       TimeoutMs) == static_cast<int>(descriptor.size());
     }
     std::vector<std::uint8_t> sent(call->SentData.begin(), call->SentData.end());
     std::uint8_t* data = call->Setup.IsDeviceToHost() ? call->ReceiveBuffer.data() : sent.data();

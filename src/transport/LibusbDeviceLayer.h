@@ -3,7 +3,8 @@
 // devices that have an audio-class interface, the ISP class lists every USB device; each gets a
 // path text "\\?\usb#vid_xxxx&pid_xxxx#<bus>-<ports>#{class}" that is unique per attached
 // device. An I/O control call is decoded as the drivers would and sent as the same control
-// transfer; a device that never answers fails the request after a bounded time.
+// transfer; the audio driver's support query becomes a device-descriptor request, so both
+// probes ask the device. A device that never answers fails the request after a bounded time.
 
 #include <libusb.h>
 

@@ -24,8 +24,8 @@ class LibusbLayerTest : public ::testing::Test {
 protected:
     LibusbLayerTest() {
         Product.LoadFirmware(std::vector<std::uint8_t>(64, 0x11));
-        ProductNode = Testbed.Plug(Product.Usb(), 2);
-        IspNode = Testbed.Plug(Isp.Usb(), 3);
+        ProductSysfsPath = Testbed.Plug(Product.Usb(), 2);
+        Testbed.Plug(Isp.Usb(), 3);
         Layer = LibusbDeviceLayer::Create(Time, 200);
         Usb = std::make_unique<KeldrixUsb>(*Layer);
     }
@@ -53,8 +53,7 @@ protected:
     fakes::UsbfsTestbed Testbed;
     VirtualChipDevice Product{Time, FlashModels::W25Q40, {0x31D4, 0x0053}};
     VirtualChipDevice Isp{Time, FlashModels::SST25VF040B, {0x31D4, 0x0053}};
-    std::string ProductNode;
-    std::string IspNode;
+    std::string ProductSysfsPath;
     std::unique_ptr<LibusbDeviceLayer> Layer;
     std::unique_ptr<KeldrixUsb> Usb;
 };
@@ -119,11 +118,29 @@ TEST_F(LibusbLayerTest, RequestTheDeviceNeverAnswersFailsInsteadOfHanging) {
     Testbed.SetNeverAnswer(false);
 }
 
+TEST_F(LibusbLayerTest, AudioProbeAsksTheDevice) {
+    {
+        auto lock = Testbed.Lock();
+        Product.Usb()->FailRequestsWhere([](const SetupPacket&, std::size_t) { return true; });
+    }
+    Usb->SetAudioMode(true);
+    Usb->SetMatch("vid_31d4&pid_0053");
+    EXPECT_FALSE(Usb->Connect());
+    EXPECT_TRUE(Usb->IsFound());
+}
+
+TEST_F(LibusbLayerTest, DeviceUnpluggedWhileOpenFailsTheNextRequest) {
+    ConnectProduct();
+    Testbed.Unplug(ProductSysfsPath);
+    std::uint8_t value = 0;
+    EXPECT_FALSE(RegRead(*Usb, 0x40, &value));
+}
+
 TEST_F(LibusbLayerTest, ScanAfterUnplugDropsTheDeviceButKeepsItsPath) {
     ConnectProduct();
     const std::string path = Usb->GetDevicePath();
     Usb->Close();
-    Testbed.Unplug(ProductNode);
+    Testbed.Unplug(ProductSysfsPath);
     ASSERT_TRUE(WaitUntilGone());
     EXPECT_EQ(Usb->GetDevicePath(), path);
     EXPECT_FALSE(Usb->Open());

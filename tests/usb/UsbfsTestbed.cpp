@@ -62,7 +62,7 @@ std::string UsbfsTestbed::Plug(std::shared_ptr<VirtualUsbDevice> device, int dev
         DescriptorsOf(device->VendorId(), device->ProductId(), device->IsAudioClass());
     {
         auto lock = Lock();
-        DevicesByNode.emplace_back(node, std::move(device));
+        Devices.push_back({node, "/sys" + sysfsPath, std::move(device)});
     }
     // The handler is attached before the device appears, so that opening it always works.
     umockdev_testbed_attach_ioctl(Testbed, node.c_str(), Handler, nullptr);
@@ -79,6 +79,11 @@ std::string UsbfsTestbed::Plug(std::shared_ptr<VirtualUsbDevice> device, int dev
 }
 
 void UsbfsTestbed::Unplug(const std::string& sysfsPath) {
+    {
+        auto lock = Lock();
+        std::erase_if(Devices,
+                      [&](const Plugged& plugged) { return plugged.SysfsPath == sysfsPath; });
+    }
     umockdev_testbed_uevent(Testbed, sysfsPath.c_str(), "remove");
     umockdev_testbed_remove_device(Testbed, sysfsPath.c_str());
 }
@@ -121,9 +126,9 @@ gboolean UsbfsTestbed::HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* clie
 
 VirtualUsbDevice* UsbfsTestbed::DeviceOf(UMockdevIoctlClient* client) {
     const std::string node = umockdev_ioctl_client_get_devnode(client);
-    for (auto& [devicesNode, device] : DevicesByNode) {
-        if (devicesNode == node) {
-            return device.get();
+    for (const Plugged& plugged : Devices) {
+        if (plugged.Node == node) {
+            return plugged.Device.get();
         }
     }
     return nullptr;

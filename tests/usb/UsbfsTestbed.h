@@ -28,7 +28,8 @@ public:
 
     // Presents the device at bus 1 with the given device number; gives its sysfs path.
     std::string Plug(std::shared_ptr<VirtualUsbDevice> device, int deviceNumber);
-    // Removes the device and announces it, as the kernel does on unplug.
+    // Removes the device and announces it, as the kernel does on unplug; requests still sent to
+    // its node fail as with no device.
     void Unplug(const std::string& sysfsPath);
     // While set, control URBs are taken but never completed.
     void SetNeverAnswer(bool neverAnswer);
@@ -52,7 +53,12 @@ private:
     UMockdevTestbed* Testbed;
     UMockdevIoctlBase* Handler;
     std::mutex Mutex;
-    std::vector<std::pair<std::string, std::shared_ptr<VirtualUsbDevice>>> DevicesByNode;
+    struct Plugged {
+        std::string Node;
+        std::string SysfsPath;
+        std::shared_ptr<VirtualUsbDevice> Device;
+    };
+    std::vector<Plugged> Devices;
     std::list<Urb> Completed;
     std::list<UMockdevIoctlData*> Flying;
     bool NeverAnswer = false;
