@@ -44,15 +44,17 @@ std::uint8_t ImageByte(const FlashContext& context, std::uint32_t address) {
 bool CheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end,
                 const std::string& progressText, const std::string& failureText,
                 const std::function<std::uint8_t(std::uint32_t)>& expected) {
-    std::uint32_t address = start;
+    // Counted wide, so that a range ending at the top of the address space ends.
+    std::uint64_t next = start;
     int failures = 0;
-    while (address < end) {
+    while (next < end) {
+        const auto address = static_cast<std::uint32_t>(next);
         std::array<std::uint8_t, ReadBlock> block{};
         // A failed read names the block's first address.
         std::uint32_t failedAt = address;
         if (FlashRead(context.Usb, address, ReadBlock, block.data())) {
             bool same = true;
-            for (std::uint32_t offset = 0; offset < ReadBlock && address + offset < end; ++offset) {
+            for (std::uint32_t offset = 0; offset < ReadBlock && next + offset < end; ++offset) {
                 if (block[offset] != expected(address + offset)) {
                     failedAt = address + offset;
                     same = false;
@@ -71,7 +73,7 @@ bool CheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end,
             return false;
         }
         if (failures == 0) {
-            address += ReadBlock;
+            next += ReadBlock;
         }
     }
     return true;

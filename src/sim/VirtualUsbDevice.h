@@ -46,10 +46,8 @@ public:
     // Counts the times the device was plugged in; a handle opened before a replug is dead.
     std::size_t Attachment() const { return Attachments; }
 
-    // Where the device sits on the bus, part of its interface paths; unique per device unless a
-    // test sets it.
+    // Where the device sits on the bus, part of its interface paths; unique per device.
     const std::string& Location() const { return BusLocation; }
-    void SetLocation(std::string location) { BusLocation = std::move(location); }
 
     // Carries one request to the device: fails when unplugged or when a fault says so,
     // otherwise the device or its model answers. Every request that reaches it is logged.

@@ -172,6 +172,11 @@ TEST_F(FlashWorkersTest, ProgramGivesUpWhenTheFlashStaysBusy) {
     EXPECT_THAT(Requests(0x81), SizeIs(101));
 }
 
+TEST_F(FlashWorkersTest, RangeEndingAtTheTopOfTheAddressSpaceEnds) {
+    EXPECT_TRUE(BlankCheckRange(Context, 0xFFFFFF80u, 0xFFFFFFFFu));
+    EXPECT_THAT(ReadAddresses(), SizeIs(2));
+}
+
 TEST_F(FlashWorkersTest, ProgramWithoutAChosenModeRefusesInsteadOfLooping) {
     SetImage(16);
     Values.ProgramBlockSize = 0;
