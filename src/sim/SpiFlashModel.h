@@ -35,18 +35,18 @@ struct FlashPart {
     std::string_view Name;
     std::array<std::uint8_t, 3> JedecId;
     std::uint32_t Size;
-    std::uint32_t PageSize;  // page program wraps inside a page of this size
-    bool ProgramsOneByte;    // 0x02 programs only its first data byte
-    bool HasAai;             // 0xAD word programming
+    std::uint32_t PageSize = 256;  // page program wraps inside a page of this size
+    bool ProgramsOneByte = false;  // 0x02 programs only its first data byte
+    bool HasAai = false;           // 0xAD word programming
     std::chrono::nanoseconds ProgramTime;
     std::chrono::nanoseconds SectorEraseTime;
     std::chrono::nanoseconds ChipEraseTime;
     std::chrono::nanoseconds WriteStatusTime;
-    std::uint8_t PowerUpStatus;  // status after every power-up for volatile parts
-    bool VolatileProtection;     // block-protect bits return to PowerUpStatus at power-up
+    std::uint8_t PowerUpStatus = 0x00;  // status after every power-up for volatile parts
+    bool VolatileProtection = false;    // block-protect bits return to PowerUpStatus at power-up
     std::uint8_t WritableStatusBits;
-    std::uint8_t TopBottomBit;  // 0 when the part has none
-    std::uint8_t SectorBit;     // 0 when the part has none
+    std::uint8_t TopBottomBit = 0x00;  // 0 when the part has none
+    std::uint8_t SectorBit = 0x00;     // 0 when the part has none
     ProtectionScheme Protection;
 };
 
