@@ -47,12 +47,17 @@ void OneButtonUpdate::RunStep(const std::string& opening, const std::string& suc
     }
     ShowStep(opening);
     Context.LastFailure.clear();
-    Context.Values.FlashFailed = !worker();
-    if (Context.Values.FlashFailed) {
-        ShowFailure("Firmware update fail! " +
-                    (Context.LastFailure.empty() ? opening : Context.LastFailure));
-    } else {
+    if (worker()) {
         ShowStep(success);
+    } else {
+        FailRun(Context.LastFailure.empty() ? opening : Context.LastFailure);
+    }
+}
+
+void OneButtonUpdate::FailRun(const std::string& text) {
+    if (!Context.Values.FlashFailed) {
+        ShowFailure("Firmware update fail! " + text);
+        Context.Values.FlashFailed = true;
     }
 }
 
@@ -60,38 +65,25 @@ void OneButtonUpdate::Run() {
     KeldrixUsb& usb = Context.Usb;
     FlashRunValues& values = Context.Values;
     Panel.StartCaption = "Stop";
-    const std::uint32_t start = 0;
-    const std::uint32_t end = Context.Images.ImageLength;
 
     ShowStep("Enter ISP Mode");
     Context.Report.ProcessEvents();
     usb.Open();
-    SetIspMode(usb, true);
-    FlashReadId(usb, values.FlashId);
-    SelectProgramMode(values);
-
-    ShowStep("Clear Status register");
-    UnprotectFlash(usb);
-
-    ShowStep("Flash Erase All ");
-    const bool erased = EraseWholeChip(Context, [this](int poll, std::uint8_t) {
-        ShowStep("Flash Erase All " + EraseDots(poll));
-    });
-    if (!erased) {
-        ShowFailure("Erase Flash Fail");
-        values.FlashFailed = true;
+    // The flash is touched only in ISP mode: out of it the chip runs its firmware from there.
+    const bool inIspMode = SetIspMode(usb, true);
+    if (!inIspMode) {
+        FailRun("Enter ISP Mode Fail");
+    } else if (!ReadFlashIdAndSelectMode(usb, values)) {
+        FailRun("Read Flash ID Fail");
+    } else {
+        WriteImage();
     }
-
-    usb.Open();
-    RunStep("Start Blanking Check", "Blanking Success",
-            [&] { return BlankCheckRange(Context, start, end); });
-    RunStep("Start Programming", "Programming Success",
-            [&] { return ProgramRange(Context, start, end); });
-    RunStep("Start Verifying Check", "Verifying Success",
-            [&] { return VerifyRange(Context, start, end); });
-
-    ProtectFlash(usb, values.UseAaiProgram);
-    SetIspMode(usb, false);
+    if (inIspMode && !ProtectFlashChecked(usb, values.UseAaiProgram)) {
+        FailRun("Flash Protect Fail");
+    }
+    if (!SetIspMode(usb, false)) {
+        FailRun("Exit ISP Mode Fail");
+    }
     usb.Close();
 
     Panel.StartCaption = "Finish";
@@ -101,6 +93,30 @@ void OneButtonUpdate::Run() {
         Panel.ProcessLook = ProcessStyle::Success;
     }
     Monitor.UpdateFinished = true;
+}
+
+void OneButtonUpdate::WriteImage() {
+    const std::uint32_t start = 0;
+    const std::uint32_t end = Context.Images.ImageLength;
+    ShowStep("Clear Status register");
+    UnprotectFlash(Context.Usb);
+
+    ShowStep("Flash Erase All ");
+    const bool erased = EraseWholeChip(Context, [this](int poll, std::uint8_t) {
+        ShowStep("Flash Erase All " + EraseDots(poll));
+    });
+    if (!erased) {
+        ShowFailure("Erase Flash Fail");
+        Context.Values.FlashFailed = true;
+    }
+
+    Context.Usb.Open();
+    RunStep("Start Blanking Check", "Blanking Success",
+            [&] { return BlankCheckRange(Context, start, end); });
+    RunStep("Start Programming", "Programming Success",
+            [&] { return ProgramRange(Context, start, end); });
+    RunStep("Start Verifying Check", "Verifying Success",
+            [&] { return VerifyRange(Context, start, end); });
 }
 
 }  // namespace zarn

@@ -35,6 +35,10 @@ public:
 
 private:
     void Run();
+    // Unprotect, erase, blank check, program and verify, each after the last succeeded.
+    void WriteImage();
+    // Shows the failure unless an earlier step failed, whose text then stays.
+    void FailRun(const std::string& text);
     void ShowStep(const std::string& text);
     void ShowFailure(const std::string& text);
     // Runs one worker unless an earlier step failed; on failure the process line names the

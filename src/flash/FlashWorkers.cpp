@@ -188,6 +188,35 @@ void ProtectFlash(KeldrixUsb& usb, bool useAaiProgram) {
     WaitFlashReady(usb);
 }
 
+bool FlashIdIsValid(const FlashIdBytes& id) {
+    const auto all = [&id](std::uint8_t value) {
+        return std::all_of(id.begin(), id.end(),
+                           [value](std::uint8_t byte) { return byte == value; });
+    };
+    return !all(0x00) && !all(0xFF);
+}
+
+bool ReadFlashIdAndSelectMode(KeldrixUsb& usb, FlashRunValues& values) {
+    FlashIdBytes id = values.FlashId;
+    if (!FlashReadId(usb, id) || !FlashIdIsValid(id)) {
+        return false;
+    }
+    values.FlashId = id;
+    SelectProgramMode(values);
+    return true;
+}
+
+bool ProtectFlashChecked(KeldrixUsb& usb, bool useAaiProgram) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ProtectFlash(usb, useAaiProgram);
+        const std::uint8_t status = FlashReadStatus(usb);
+        if (!IsBusy(status) && (status & FlashProtectBits) == FlashProtectBits) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool WaitEraseDone(FlashContext& context, const std::function<void(int, std::uint8_t)>& show) {
     for (int poll = 0; poll < ErasePolls; ++poll) {
         const std::uint8_t status = FlashReadStatus(context.Usb);

@@ -58,6 +58,18 @@ bool WaitPageReady(KeldrixUsb& usb);
 void UnprotectFlash(KeldrixUsb& usb);
 void ProtectFlash(KeldrixUsb& usb, bool useAaiProgram);
 
+// The steps of an update run whose results decide whether it may go on. They send what the
+// steps above send and then look at the outcome.
+// An id names a flash part unless the read was lost (00 00 00) or no flash answers (FF FF FF).
+bool FlashIdIsValid(const FlashIdBytes& id);
+// FlashReadId, then SelectProgramMode when the id names a part; false (mode unchanged) if not.
+bool ReadFlashIdAndSelectMode(KeldrixUsb& usb, FlashRunValues& values);
+// Block-protect bits BP0 and BP1, which every supported part keeps.
+inline constexpr std::uint8_t FlashProtectBits = 0x0C;
+// ProtectFlash, then the status read back: idle with BP0 and BP1 set. When it is not, the step
+// runs once more; false when the flash still does not read protected.
+bool ProtectFlashChecked(KeldrixUsb& usb, bool useAaiProgram);
+
 // Polls the status up to 1000 times, 10 ms apart, until the busy bit clears; show sees each
 // poll's number and status and the window's events are processed after it. False when the
 // busy bit never cleared.

@@ -31,19 +31,38 @@ std::string Hex(unsigned value, int digits) {
     return text;
 }
 
-// Reads one record after its ':' and applies it to the image.
+bool IsBlank(char character) {
+    return character == ' ' || character == '\t';
+}
+
+// A character as a user can read it: itself when printable, else its value (0xC3).
+std::string Shown(char character) {
+    const auto value = static_cast<unsigned char>(character);
+    if (value >= 0x20 && value < 0x7F) {
+        return "'" + std::string(1, character) + "'";
+    }
+    return Hex(value, 2);
+}
+
+// Splits the text into lines at LF, CR LF or CR alone and reads one record from each line that
+// is not blank. A record must fill its line: only blanks may stand before its ':' and after its
+// checksum.
 class HexReader {
 public:
     explicit HexReader(std::string_view text) : Text(text) { Result.Image.assign(ImageSize, 0xFF); }
 
     HexImage Parse() {
-        while (Position < Text.size() && Result.Error.empty()) {
-            const char character = Text[Position++];
-            if (character == '\n') {
-                ++Line;
-            } else if (character == ':' && !ReadRecord()) {
-                break;  // end of file record, or an error
-            }
+        constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";  // some editors write one
+        if (Text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+            Position = ByteOrderMark.size();
+        }
+        bool ended = false;
+        while (!ended && Result.Error.empty() && Position < Text.size()) {
+            const std::string_view line = NextLine();
+            ended = !ReadLine(line);
+        }
+        if (Result.Error.empty() && !ended && SawRecord) {
+            Result.Error = "no end-of-file record: the file may be cut short";
         }
         if (!Result.Error.empty()) {
             Result.Image.clear();
@@ -54,29 +73,60 @@ public:
     }
 
 private:
+    std::string_view NextLine() {
+        ++Line;
+        const std::size_t begin = Position;
+        while (Position < Text.size() && Text[Position] != '\n' && Text[Position] != '\r') {
+            ++Position;
+        }
+        const std::string_view line = Text.substr(begin, Position - begin);
+        if (Position < Text.size() && Text[Position++] == '\r' && Position < Text.size() &&
+            Text[Position] == '\n') {
+            ++Position;
+        }
+        return line;
+    }
+
     bool Fail(const std::string& reason) {
         Result.Error = "line " + std::to_string(Line) + ": " + reason;
         return false;
     }
 
-    // One byte from two hexadecimal digits of the record; false after recording why not.
+    // False at the end of file record and on an error.
+    bool ReadLine(std::string_view line) {
+        std::size_t at = 0;
+        while (at < line.size() && IsBlank(line[at])) {
+            ++at;
+        }
+        if (at == line.size()) {
+            return true;
+        }
+        if (line[at] != ':') {
+            return Fail(line.find(':') == std::string_view::npos
+                            ? "no record on this line (it does not start with ':')"
+                            : "text before the record's ':'");
+        }
+        SawRecord = true;
+        Record = line.substr(at + 1);
+        Digit = 0;
+        return ReadRecord();
+    }
+
+    // One byte from the next two hexadecimal digits of the record; false after recording why not.
     bool ReadByte(std::uint8_t& value) {
-        for (int digit = 0; digit < 2; ++digit) {
-            if (Position >= Text.size() || Text[Position] == '\n' || Text[Position] == '\r') {
+        for (int digit = 0; digit < 2; ++digit, ++Digit) {
+            if (Digit >= Record.size()) {
                 return Fail("record cut short");
             }
-            const int nibble = HexDigit(Text[Position]);
+            const int nibble = HexDigit(Record[Digit]);
             if (nibble < 0) {
-                return Fail("non-hexadecimal character '" + std::string(1, Text[Position]) +
-                            "' in record");
+                return Fail("non-hexadecimal character " + Shown(Record[Digit]) + " in record");
             }
             value = static_cast<std::uint8_t>((value << 4) | nibble);
-            ++Position;
         }
         return true;
     }
 
-    // False at the end of file record and on an error.
     bool ReadRecord() {
         std::uint8_t header[4] = {};
         for (auto& byte : header) {
@@ -85,7 +135,7 @@ private:
             }
         }
         const std::uint8_t count = header[0];
-        const std::uint32_t address = (header[1] << 8) | header[2];
+        const std::uint32_t offset = (header[1] << 8) | header[2];
         const std::uint8_t type = header[3];
         std::uint8_t data[255] = {};
         std::uint8_t sum = header[0] + header[1] + header[2] + header[3];
@@ -103,13 +153,19 @@ private:
         if (checksum != expected) {
             return Fail("checksum is " + Hex(checksum, 2) + ", should be " + Hex(expected, 2));
         }
-        return Apply(type, address, std::span<const std::uint8_t>(data, count));
+        for (; Digit < Record.size(); ++Digit) {
+            if (!IsBlank(Record[Digit])) {
+                return Fail("text after the record's checksum, from " + Shown(Record[Digit]) +
+                            " on (is the byte count " + Hex(count, 2) + " right?)");
+            }
+        }
+        return Apply(type, offset, std::span<const std::uint8_t>(data, count));
     }
 
-    bool Apply(std::uint8_t type, std::uint32_t address, std::span<const std::uint8_t> data) {
+    bool Apply(std::uint8_t type, std::uint32_t offset, std::span<const std::uint8_t> data) {
         switch (type) {
             case 0x00:
-                return StoreData(Base + address, data);
+                return StoreData(offset, data);
             case 0x01:
                 return false;  // end of file: the rest is not read
             case 0x02:
@@ -118,8 +174,9 @@ private:
                     return Fail("address record holds " + std::to_string(data.size()) +
                                 " bytes instead of 2");
                 }
-                Base = static_cast<std::uint32_t>((data[0] << 8) | data[1])
-                       << (type == 0x02 ? 4 : 16);
+                Segmented = type == 0x02;
+                Base = std::uint64_t{static_cast<std::uint32_t>((data[0] << 8) | data[1])}
+                       << (Segmented ? 4 : 16);
                 return true;
             case 0x03:
             case 0x05:
@@ -129,21 +186,33 @@ private:
         }
     }
 
-    bool StoreData(std::uint32_t start, std::span<const std::uint8_t> data) {
-        const std::uint32_t end = start + static_cast<std::uint32_t>(data.size());
-        if (end > ImageSize || (data.empty() && start > ImageSize)) {
-            return Fail("data at " + Hex(start, 6) + " lies beyond the 256 KiB image");
+    // Addresses are counted in 64 bits, so no record can wrap past the image. Under a segment
+    // base the offset wraps inside its 64 KiB segment; otherwise it runs on.
+    bool StoreData(std::uint32_t offset, std::span<const std::uint8_t> data) {
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const std::uint64_t address =
+                Base + (Segmented ? (offset + i) & 0xFFFF : std::uint64_t{offset} + i);
+            if (address >= ImageSize) {
+                return Fail(
+                    "data at " +
+                    Hex(static_cast<unsigned>(std::min<std::uint64_t>(address, 0xFFFFFFFF)), 6) +
+                    " lies beyond the 256 KiB image");
+            }
+            Result.Image[address] = data[i];
+            Result.Length = std::max(Result.Length, static_cast<std::uint32_t>(address + 1));
         }
-        std::copy(data.begin(), data.end(), Result.Image.begin() + start);
-        Result.Length = std::max(Result.Length, end);
         Result.DataBytes += static_cast<std::uint32_t>(data.size());
         return true;
     }
 
     std::string_view Text;
     std::size_t Position = 0;
-    std::size_t Line = 1;
-    std::uint32_t Base = 0;
+    std::size_t Line = 0;
+    std::string_view Record;  // the characters after the current record's ':'
+    std::size_t Digit = 0;    // the next one to read
+    std::uint64_t Base = 0;
+    bool Segmented = false;
+    bool SawRecord = false;
     HexImage Result;
 };
 

@@ -26,10 +26,11 @@ struct LoadResult {
 // The first count characters read as one hexadecimal number; other characters count as 0.
 unsigned HexFieldValue(const char* characters, std::size_t count);
 
-// An Intel HEX text parsed into a full image (0xFF where no record lands). Every record's
-// checksum is checked; types 00 (data), 01 (end of file: reading stops), 02 and 04 (extended
-// segment and linear address) are obeyed, 03 and 05 accepted and ignored. Length is the highest
-// end of a data record.
+// An Intel HEX text parsed into a full image (0xFF where no record lands). Lines end in LF,
+// CR LF or CR; each line holds one whole record or only blanks. Every record's checksum is
+// checked; types 00 (data), 01 (end of file: reading stops), 02 and 04 (extended segment and
+// linear address) are obeyed, 03 and 05 accepted and ignored. A text with records but no end of
+// file record is refused as cut short. Length is the highest data byte's offset + 1.
 struct HexImage {
     std::vector<std::uint8_t> Image;
     std::uint32_t Length = 0;

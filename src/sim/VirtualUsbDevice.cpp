@@ -43,7 +43,9 @@ void VirtualUsbDevice::Plug() {
 
 void VirtualUsbDevice::FailRequestsWhere(
     std::function<bool(const SetupPacket&, std::size_t)> predicate) {
-    FailPredicate = std::move(predicate);
+    FailPredicate = [predicate = std::move(predicate)](
+                        const SetupPacket& setup, std::span<const std::uint8_t>,
+                        std::size_t index) { return predicate(setup, index); };
 }
 
 void VirtualUsbDevice::UnplugAfterRequests(std::size_t count) {
@@ -66,7 +68,7 @@ bool VirtualUsbDevice::ControlTransfer(DriverPath path, const SetupPacket& setup
     const auto arrived = Time.Now();
     Time.Advance(Latency);
     const std::size_t index = Log.size();
-    const bool failed = FailPredicate && FailPredicate(setup, index);
+    const bool failed = FailPredicate && FailPredicate(setup, data, index);
     const bool result = !failed && Answer(setup, data);
     Log.push_back(
         {arrived, path, setup, std::vector<std::uint8_t>(data.begin(), data.end()), result});

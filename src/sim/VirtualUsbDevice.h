@@ -57,8 +57,11 @@ public:
     void ClearRequestLog() { Log.clear(); }
 
     // Requests for which the predicate (setup, index in the log) holds fail without reaching
-    // the model.
+    // the model. The second form also sees the request's data, as sent by the host.
     void FailRequestsWhere(std::function<bool(const SetupPacket&, std::size_t)> predicate);
+    using RequestPredicate =
+        std::function<bool(const SetupPacket&, std::span<const std::uint8_t>, std::size_t)>;
+    void FailRequestsWhere(RequestPredicate predicate) { FailPredicate = std::move(predicate); }
     // The device answers this many more requests and then is unplugged.
     void UnplugAfterRequests(std::size_t count);
     // Each request that reaches the device takes this long on the clock.
@@ -78,7 +81,7 @@ private:
     std::string BusLocation;
     std::shared_ptr<DeviceModel> Model;
     std::vector<RequestLogEntry> Log;
-    std::function<bool(const SetupPacket&, std::size_t)> FailPredicate;
+    RequestPredicate FailPredicate;
     std::size_t RequestsBeforeUnplug = 0;
     bool UnplugPending = false;
     VirtualClock& Time;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "chip/ChipRegisters.h"
 #include "sim/VirtualChipDevice.h"
 #include "support/RecordingReporter.h"
 #include "transport/VirtualDeviceLayer.h"
@@ -218,17 +219,123 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"UnplugInVerify", Fault::Unplug, 0x81, 0x03, true, false,
                   "Firmware update fail! Verifying Fail at 0x000000"},
         FaultCase{"UnplugInProtect", Fault::Unplug, 0x80, 0x01, false, true, ""},
-        FaultCase{"BusyBitNeverClears", Fault::StuckBusy, 0, 0, false, false, "Erase Flash Fail"},
+        // A busy flash ignores the id command and answers FF FF FF.
+        FaultCase{"BusyBitNeverClears", Fault::StuckBusy, 0, 0, false, false,
+                  "Firmware update fail! Read Flash ID Fail"},
         FaultCase{"BitFlippedOnOneRead", Fault::FlippedRead, 0, 0, false, false,
                   "Firmware update success!"},
         FaultCase{"CellThatWillNotProgram", Fault::WornCell, 0, 0, false, false,
                   "Firmware update fail! Verifying Fail at 0x001234"}),
     [](const auto& info) { return info.param.Name; });
 
+// A fault that begins at the protect step or at a request of a given kind. Protect is located
+// in a clean run of a twin device: every request before it is the same in the faulty run.
+enum class StepFault { LoseRequests, StickBusy };
+
+struct StepFaultCase {
+    const char* Name;
+    StepFault Kind;
+    bool FromProtect;       // only requests from the protect step's write enable on
+    std::uint8_t bRequest;  // requests of this kind are lost ...
+    int Opcode;             // ... with this first data byte (-1: any)
+    int Losses;             // at most this many of them
+    const char* FinalText;
+};
+
+void PrintTo(const StepFaultCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class UpdateStepFaultTest : public ::testing::TestWithParam<StepFaultCase> {};
+
+TEST_P(UpdateStepFaultTest, SuccessOnlyWithTheImageProtectedAndIspModeLeft) {
+    const StepFaultCase& c = GetParam();
+    for (const FlashPart* part : {&FlashModels::W25X40, &FlashModels::SST25VF040B}) {
+        SCOPED_TRACE(part->Name);
+        std::size_t protectAt = 0;
+        if (c.FromProtect) {
+            UpdateBench twin(*part, 0x800);
+            twin.Update.btnSimpleAutoClick();
+            ASSERT_EQ(twin.Panel.ProcessLine, "Firmware update success!");
+            protectAt = twin.FindCommand(0x80, FlashOpWriteEnable, 0, true);
+        }
+        UpdateBench bench(*part, 0x800);
+        int losses = 0;
+        bench.Device.Usb()->FailRequestsWhere(
+            [&](const SetupPacket& setup, std::span<const std::uint8_t> data, std::size_t index) {
+                if (index < protectAt) {
+                    return false;
+                }
+                if (c.Kind == StepFault::StickBusy) {
+                    bench.Device.Chip().Flash().SetStuckBusy(true);
+                    return false;
+                }
+                const bool matches = setup.bRequest == c.bRequest &&
+                                     (c.Opcode < 0 || (!data.empty() && data[0] == c.Opcode));
+                return matches && losses < c.Losses && ++losses > 0;
+            });
+        bench.Update.btnSimpleAutoClick();
+
+        EXPECT_EQ(bench.Panel.ProcessLine, c.FinalText);
+        EXPECT_EQ(bench.Panel.ProcessLook == ProcessStyle::Success,
+                  bench.Panel.ProcessLine == "Firmware update success!");
+        bench.ExpectFinished();
+        EXPECT_FALSE(bench.Device.Chip().FlashWrittenOutsideIspMode());
+        if (bench.Panel.ProcessLine == "Firmware update success!") {
+            EXPECT_TRUE(bench.FlashHoldsTheImage());
+            EXPECT_FALSE(bench.Device.Chip().IsIspMode());
+            const std::uint8_t status = bench.Device.Chip().Flash().Status();
+            EXPECT_EQ(status & FlashProtectBits, FlashProtectBits);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UpdateStepFaultTest,
+    ::testing::Values(
+        // Nothing is erased while the chip still runs its firmware from the flash.
+        StepFaultCase{"LostEnterIsp", StepFault::LoseRequests, false, RequestEnterIsp, -1, 1,
+                      "Firmware update fail! Enter ISP Mode Fail"},
+        StepFaultCase{"LostIdCommand", StepFault::LoseRequests, false, RequestSpiReadCommand,
+                      FlashOpReadId, 1, "Firmware update fail! Read Flash ID Fail"},
+        StepFaultCase{"LostIdFetch", StepFault::LoseRequests, false, RequestSpiFetch, -1, 1,
+                      "Firmware update fail! Read Flash ID Fail"},
+        // One lost request in the protect step is mended by the second protect step.
+        StepFaultCase{"OneLostProtectWriteEnable", StepFault::LoseRequests, true, RequestSpiWrite,
+                      FlashOpWriteEnable, 1, "Firmware update success!"},
+        StepFaultCase{"LostProtectWriteEnables", StepFault::LoseRequests, true, RequestSpiWrite,
+                      FlashOpWriteEnable, 2, "Firmware update fail! Flash Protect Fail"},
+        StepFaultCase{"LostProtectWriteStatus", StepFault::LoseRequests, true, RequestSpiWrite,
+                      FlashOpWriteStatus, 2, "Firmware update fail! Flash Protect Fail"},
+        StepFaultCase{"LostStatusReadBack", StepFault::LoseRequests, true, RequestSpiFetch, -1,
+                      1 << 30, "Firmware update fail! Flash Protect Fail"},
+        StepFaultCase{"BusyFromProtectOn", StepFault::StickBusy, true, 0, -1, 0,
+                      "Firmware update fail! Flash Protect Fail"},
+        StepFaultCase{"LostLeaveIsp", StepFault::LoseRequests, false, RequestLeaveIsp, -1, 1,
+                      "Firmware update fail! Exit ISP Mode Fail"}),
+    [](const auto& info) { return info.param.Name; });
+
+TEST(OneButtonUpdate, AnEarlierFailureKeepsItsTextThroughLaterOnes) {
+    UpdateBench bench(FlashModels::W25Q40, 0x800);
+    bench.Device.Chip().Flash().SetWornByte(0x123, 0x01);
+    bench.Device.Usb()->FailRequestsWhere(
+        [](const SetupPacket& setup, std::size_t) { return setup.bRequest == RequestLeaveIsp; });
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Panel.ProcessLine, "Firmware update fail! Verifying Fail at 0x000123");
+    EXPECT_EQ(bench.Device.Chip().Flash().Status() & FlashProtectBits, FlashProtectBits);
+}
+
 TEST(OneButtonUpdate, EraseTimeOutSkipsTheWorkersButStillProtectsAndLeavesIsp) {
     UpdateBench bench(FlashModels::W25X40);
-    bench.Device.Chip().Flash().SetStuckBusy(true);
+    bench.Device.Usb()->FailRequestsWhere(
+        [&](const SetupPacket&, std::span<const std::uint8_t> data, std::size_t) {
+            if (!data.empty() && data[0] == FlashOpChipErase) {
+                bench.Device.Chip().Flash().SetStuckBusy(true);
+            }
+            return false;
+        });
     bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Panel.ProcessLine, "Erase Flash Fail");
     EXPECT_EQ(bench.FindCommand(0x81, 0x03), bench.Device.Usb()->RequestLog().size());
     EXPECT_EQ(bench.FindCommand(0x80, 0x02), bench.Device.Usb()->RequestLog().size());
     EXPECT_LT(bench.FindCommand(0x80, 0x01, bench.FindCommand(0x80, 0xC7)),

@@ -219,8 +219,10 @@ TEST_F(TForm1Test, IspPageFileLoadNeedsAPathAndRemembersEachPathOnce) {
     EXPECT_EQ(text, "Program File Not Ready !!    ");
     EXPECT_FALSE(Images.FirmwareFileReady);
 
-    Images.FirmwareFilePath =
-        Directory.Write("image.hex", zarn::fakes::DataRecord(0x10, {1, 2, 3, 4})).string();
+    Images.FirmwareFilePath = Directory
+                                  .Write("image.hex", zarn::fakes::DataRecord(0x10, {1, 2, 3, 4}) +
+                                                          zarn::fakes::EndOfFile)
+                                  .string();
     Form.ReadProgramFile();
     Form.ReadProgramFile();
     EXPECT_EQ(Find<QLabel>("lblUSBChecksum")->text(), "Checksum : 0x0FFA");  // 10 + 16 x 255

@@ -138,6 +138,29 @@ TEST_F(FlashWorkersTest, BlankCheckReadsABadBlockThreeTimesAndNamesTheByte) {
     EXPECT_EQ(Context.LastFailure, "Blanking Fail at 0x00012A");
 }
 
+// Every byte of a block takes part in the comparison: the first and last of the first block,
+// the last of an inner block, and the last byte of the range.
+TEST_F(FlashWorkersTest, BlankCheckAndVerifyCompareEveryByteOfEveryBlock) {
+    SetImage(0x100);
+    ASSERT_TRUE(ProgramRange(Context, 0, 0x100));
+    for (const std::uint32_t address : {0x000u, 0x001u, 0x03Fu, 0x07Fu, 0x0BFu, 0x0FFu}) {
+        const std::uint8_t good = Chip().Flash().Array()[address];
+        Chip().Flash().Load(address,
+                            std::vector<std::uint8_t>{static_cast<std::uint8_t>(good ^ 0x80)});
+        EXPECT_FALSE(VerifyRange(Context, 0, 0x100));
+        EXPECT_EQ(Context.LastFailure, "Verifying Fail at 0x" + AddressText(address));
+        Chip().Flash().Load(address, std::vector<std::uint8_t>{good});
+    }
+    EXPECT_TRUE(VerifyRange(Context, 0, 0x100));
+    for (const std::uint32_t address : {0x100u, 0x13Fu, 0x17Fu, 0x1FFu}) {
+        Chip().Flash().Load(address, std::vector<std::uint8_t>{0x7F});
+        EXPECT_FALSE(BlankCheckRange(Context, 0x100, 0x200));
+        EXPECT_EQ(Context.LastFailure, "Blanking Fail at 0x" + AddressText(address));
+        Chip().Flash().Load(address, std::vector<std::uint8_t>{0xFF});
+    }
+    EXPECT_TRUE(BlankCheckRange(Context, 0x100, 0x200));
+}
+
 TEST_F(FlashWorkersTest, VerifyRetriesABlockThatReadWrongOnce) {
     SetImage(256);
     ASSERT_TRUE(ProgramRange(Context, 0, 256));

@@ -113,8 +113,31 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     7,
                     {{0, 7}}},
+        GoodHexCase{"BlanksAroundRecordsAndBlankLines",
+                    "  \n\t:0100000007F8  \n\n" + EndOfFile + "\n",
+                    1,
+                    7,
+                    {{0, 7}}},
+        GoodHexCase{"CarriageReturnLineEnds", ":0100000007F8\r:00000001FF\r", 1, 7, {{0, 7}}},
         GoodHexCase{
-            "TextBetweenRecords", "; firmware\n" + DataRecord(0, {7}) + "  \n", 1, 7, {{0, 7}}}),
+            "ByteOrderMark", "\xEF\xBB\xBF" + DataRecord(0, {7}) + EndOfFile, 1, 7, {{0, 7}}},
+        // A record without data names no byte, so it does not lengthen the image.
+        GoodHexCase{"EmptyDataRecord",
+                    DataRecord(0, {7}) + DataRecord(0x100, {}) + EndOfFile,
+                    1,
+                    7,
+                    {{0, 7}}},
+        GoodHexCase{"LastByteOfTheImage",
+                    HexRecord(0x04, 0, {0x00, 0x03}) + DataRecord(0xFFFF, {0x42}) + EndOfFile,
+                    ImageSize,
+                    static_cast<std::uint16_t>(0x42 + 0x3FFFF * 255),
+                    {{0x3FFFF, 0x42}, {0x3FFFE, 0xFF}}},
+        // Under a segment base the offset wraps inside its 64 KiB segment.
+        GoodHexCase{"SegmentOffsetWraps",
+                    HexRecord(0x02, 0, {0x10, 0x00}) + DataRecord(0xFFFF, {0x42, 0x43}) + EndOfFile,
+                    0x20000,
+                    static_cast<std::uint16_t>(0x42 + 0x43 + (0x20000 - 2) * 255),
+                    {{0x1FFFF, 0x42}, {0x10000, 0x43}, {0x20000, 0xFF}}}),
     [](const auto& info) { return info.param.Name; });
 
 struct BadHexCase {
@@ -160,8 +183,39 @@ INSTANTIATE_TEST_SUITE_P(
         BadHexCase{"DataAt256KiB", HexRecord(0x04, 0, {0x00, 0x04}) + DataRecord(0, {1}),
                    "line 2: data at 0x040000 lies beyond the 256 KiB image"},
         BadHexCase{"DataRunningInto256KiB",
-                   HexRecord(0x04, 0, {0x00, 0x03}) + DataRecord(0xFFFF, {1, 2}),
-                   "line 2: data at 0x03FFFF lies beyond the 256 KiB image"}),
+                   HexRecord(0x04, 0, {0x00, 0x03}) + DataRecord(0xFFFF, {1, 2}) + EndOfFile,
+                   "line 2: data at 0x040000 lies beyond the 256 KiB image"},
+        // 0xFFFF0000 + 0xFFFF + 1 wraps to 0 in 32 bits.
+        BadHexCase{"AddressWrapsIn32Bits", ":02000004FFFFFC\n:01FFFF000001\n:00000001FF\n",
+                   "line 2: data at 0xFFFFFFFF lies beyond the 256 KiB image"},
+        // A 16-byte record whose count byte lost its bits still checks out without its data.
+        BadHexCase{"CountByteFlipped", ":0000000000112233445566778899AABBCCDDEE10E7\n" + EndOfFile,
+                   "line 1: text after the record's checksum, from '1' on (is the byte count "
+                   "0x00 right?)"},
+        BadHexCase{"TwoRecordsOnALine", ":0100000007F8:0100010008F6\n" + EndOfFile,
+                   "line 1: text after the record's checksum, from ':' on (is the byte count "
+                   "0x01 right?)"},
+        BadHexCase{"RecordInTheMiddleOfALine", "x:01000000CF30\n" + EndOfFile,
+                   "line 1: text before the record's ':'"},
+        BadHexCase{"LostColon", DataRecord(0, {7}) + "01000000CF30\n" + EndOfFile,
+                   "line 2: no record on this line (it does not start with ':')"},
+        BadHexCase{"CommentLine", "; firmware\n" + DataRecord(0, {7}) + EndOfFile,
+                   "line 1: no record on this line (it does not start with ':')"},
+        BadHexCase{"CutShortAtALineEnd", DataRecord(0, {7}) + DataRecord(1, {8}),
+                   "no end-of-file record: the file may be cut short"},
+        BadHexCase{"LinesCountedAtCarriageReturns", ":0100000007F8\r\r\n:0100000007F9\r",
+                   "line 3: checksum is 0xF9, should be 0xF8"},
+        BadHexCase{"BinaryBlob",
+                   std::string("\x7F"
+                               "ELF\x02\x01\x01\0\0:\n",
+                               11),
+                   "line 1: text before the record's ':'"},
+        BadHexCase{"HtmlPage", "<!DOCTYPE html>\n<html><body>Not Found</body></html>\n",
+                   "line 1: no record on this line (it does not start with ':')"},
+        BadHexCase{"UnprintableCharacter",
+                   ":01000000\xC3"
+                   "0FE\n",
+                   "line 1: non-hexadecimal character 0xC3 in record"}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(FirmwareLoaders, FileThatCannotBeOpenedChangesNothing) {
