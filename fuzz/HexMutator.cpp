@@ -1,22 +1,11 @@
 #include "HexMutator.h"
 
+#include "image/HexText.h"
+
 #include <cstdio>
 
 namespace zarn::fuzz {
 namespace {
-
-int Digit(char character) {
-    if (character >= '0' && character <= '9') {
-        return character - '0';
-    }
-    if (character >= 'A' && character <= 'F') {
-        return character - 'A' + 10;
-    }
-    if (character >= 'a' && character <= 'f') {
-        return character - 'a' + 10;
-    }
-    return -1;
-}
 
 // A line ":" + an even number (at least 10) of hexadecimal digits; anything else stays raw.
 bool ParseRecord(const std::string& text, std::vector<std::uint8_t>& bytes) {
@@ -24,8 +13,8 @@ bool ParseRecord(const std::string& text, std::vector<std::uint8_t>& bytes) {
         return false;
     }
     for (std::size_t i = 1; i < text.size(); i += 2) {
-        const int high = Digit(text[i]);
-        const int low = Digit(text[i + 1]);
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
         if (high < 0 || low < 0) {
             return false;
         }

@@ -6,24 +6,13 @@
 #include <iterator>
 #include <span>
 
+#include "image/HexText.h"
+
 namespace zarn {
 namespace {
 
 // Larger than any HEX text of a 256 KiB image; a bigger file is not firmware for this device.
 constexpr std::uintmax_t MaxHexFileSize = 16 * 1024 * 1024;
-
-int HexDigit(char character) {
-    if (character >= '0' && character <= '9') {
-        return character - '0';
-    }
-    if (character >= 'A' && character <= 'F') {
-        return character - 'A' + 10;
-    }
-    if (character >= 'a' && character <= 'f') {
-        return character - 'a' + 10;
-    }
-    return -1;
-}
 
 std::string Hex(unsigned value, int digits) {
     char text[16];

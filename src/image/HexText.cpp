@@ -5,6 +5,19 @@
 
 namespace zarn {
 
+int HexDigit(char character) {
+    if (character >= '0' && character <= '9') {
+        return character - '0';
+    }
+    if (character >= 'A' && character <= 'F') {
+        return character - 'A' + 10;
+    }
+    if (character >= 'a' && character <= 'f') {
+        return character - 'a' + 10;
+    }
+    return -1;
+}
+
 std::string HexRecord(std::uint8_t type, std::uint16_t address,
                       std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()),
