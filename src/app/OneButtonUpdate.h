@@ -7,7 +7,7 @@
 
 #include "app/DeviceMonitor.h"
 #include "app/TopPanel.h"
-#include "flash/FlashWorkers.h"
+#include "flash/FlashSequence.h"
 
 namespace zarn {
 
@@ -19,7 +19,7 @@ public:
     virtual bool AskToProceed() = 0;
 };
 
-class OneButtonUpdate {
+class OneButtonUpdate : private SequenceView {
 public:
     static constexpr const char* WarningText =
         "Firmware Update is a critical operation. Please make sure the power stays on and do not "
@@ -35,16 +35,9 @@ public:
 
 private:
     void Run();
-    // Unprotect, erase, blank check, program and verify, each after the last succeeded.
-    void WriteImage();
-    // Shows the failure unless an earlier step failed, whose text then stays.
-    void FailRun(const std::string& text);
-    void ShowStep(const std::string& text);
-    void ShowFailure(const std::string& text);
-    // Runs one worker unless an earlier step failed; on failure the process line names the
-    // worker's own failure text, or the step's opening text when it has none.
-    template <typename Worker>
-    void RunStep(const std::string& opening, const std::string& success, Worker worker);
+    void ShowStep(const std::string& text) override;
+    // "Firmware update fail! " and what failed.
+    void ShowFailure(const std::string& text) override;
 
     FlashContext Context;
     MonitorState& Monitor;
