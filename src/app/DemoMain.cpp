@@ -47,6 +47,7 @@ int main(int argc, char* argv[]) {
     TForm1Environment environment;
     environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
     environment.CurrentDirectory = [directory] { return directory; };
+    environment.Engineering = application.arguments().contains(QStringLiteral("--engineering"));
     TForm1 form(UsbDevice, images, environment);
     form.show();
     return application.exec();

@@ -12,6 +12,10 @@ struct Dialogs {
     // A warning with OK and Cancel; true for OK. Escape and the close box count as Cancel.
     std::function<bool(const QString& caption, const QString& text)> Ask;
 
-    // Modal message boxes on the given parent.
+    // A file to save into, asked with a filter such as "Binary File|*.bin"; empty when the user
+    // cancels.
+    std::function<QString(const QString& filter, const QString& defaultSuffix)> SaveFile;
+
+    // Modal message boxes and file dialogs on the given parent.
     static Dialogs Standard(QWidget* parent);
 };

@@ -19,13 +19,13 @@ void ReadProgramFile1(ImageStore& images, TopPanel& panel, std::uint8_t productR
     panel.FileLineTip.clear();
     if (result.Status == LoadResult::Outcome::CannotOpen) {
         panel.FileLine = NoFileText;
-    } else if (!result.Loaded()) {
-        panel.FileLine = fileText + "    is damaged!";
+    } else if (!result.Loaded() || result.DataBytes == 0) {
+        // Nothing that can be flashed: whatever an earlier load made ready is off again.
+        panel.FileLine = fileText + (result.Loaded() ? "    is empty!" : "    is damaged!");
         panel.FileLineTip = result.Reason;
+        panel.Lamp = LampColor::ButtonFace;
         panel.StartEnabled = false;
-    } else if (result.DataBytes == 0) {
-        panel.FileLine = fileText + "    is empty!";
-        panel.StartEnabled = false;
+        images.FirmwareFileLoaded = false;
     } else {
         panel.Lamp = LampColor::Green;
         panel.FileLine = fileText + "    is Ready!";

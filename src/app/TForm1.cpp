@@ -31,8 +31,11 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
       Images(images),
       DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory),
       Update(usbDevice, images, FlashValues, DeviceMonitor.State, Panel, *this, *this),
+      IspWork(usbDevice, images, FlashValues, *this),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
+    ui->PageISPCtrl->Attach(
+        {&IspWork, &DeviceMonitor.State, &Images, &Dialog, [this] { ReadProgramFile(); }});
     SetFontPixelSize(*ui->lblDetectDevice, 16);
     SetFontPixelSize(*ui->lblUpdaeFileStatus, 16);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -44,6 +47,9 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
             &TForm1::USBLoadFileBitBtnClick);
     connect(ui->PageISPCtrl, &IspPage::btnSaveBinClick, this, &TForm1::btnSaveBinClick);
     FormCreate(environment.LogicalDpi);
+    if (environment.Engineering) {
+        ShowEngineeringPages(environment.LogicalDpi);
+    }
     ShowTopPanel();
     Timer1->start();
 }
@@ -54,7 +60,7 @@ void TForm1::FormCreate(int logicalDpi) {
     const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
     setWindowTitle(QString::fromUtf8(zarn::WindowTitle.data(), zarn::WindowTitle.size()));
 
-    // The ISP page's option defaults and range edits are set here once that page has them.
+    ui->PageISPCtrl->ApplyDefaults();
 
     HeadRegisterGrid(*ui->RegStringGrid1);
     HeadRegisterGrid(*ui->StringGridMIIC);
@@ -93,6 +99,21 @@ void TForm1::FormCreate(int logicalDpi) {
     btnSaveBinClick();
 }
 
+void TForm1::ShowEngineeringPages(int logicalDpi) {
+    QTabWidget& pages = *ui->MainPageControl;
+    for (int index = 0; index < pages.count(); ++index) {
+        pages.setTabVisible(index, true);
+    }
+    ui->PageISPCtrl->ShowEngineeringControls();
+    const int top = ui->pnlUSB->y() + ui->pnlUSB->height() + 4;
+    const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
+    const QSize needed = pages.sizeHint().expandedTo(QSize(extra + 606, extra + 340));
+    pages.setGeometry(0, top, needed.width(), needed.height());
+    pages.show();
+    setMinimumSize(needed.width(), top + needed.height());
+    resize(minimumSize());
+}
+
 void TForm1::Timer1Timer() {
     if (const auto interval = DeviceMonitor.Timer1Timer()) {
         Timer1->setInterval(*interval);
@@ -127,7 +148,12 @@ void TForm1::ReadProgramFile() {
 }
 
 void TForm1::btnSimpleAutoClick() {
+    if (ui->PageISPCtrl->IsRunning()) {
+        return;  // a run of the ISP page has the device
+    }
+    ui->PageISPCtrl->SetRun(IspPage::Run::Update);
     Update.btnSimpleAutoClick();
+    ui->PageISPCtrl->SetRun(IspPage::Run::None);
     ShowTopPanel();
 }
 

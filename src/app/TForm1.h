@@ -11,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/OneButtonUpdate.h"
 #include "app/TopPanel.h"
+#include "flash/IspProcedures.h"
 #include "image/ImageStore.h"
 #include "transport/KeldrixUsb.h"
 
@@ -28,6 +29,8 @@ struct TForm1Environment {
         std::error_code error;
         return std::filesystem::current_path(error);
     };
+    // The engineering start: the page control is shown with its six pages.
+    bool Engineering = false;
 };
 
 class TForm1 : public QMainWindow, private zarn::FlashReporter, private zarn::UpdateHost {
@@ -51,6 +54,9 @@ protected:
 
 private:
     void FormCreate(int logicalDpi);
+    // Shows the page control with all its pages and every control of the ISP page, in a window
+    // large enough for them.
+    void ShowEngineeringPages(int logicalDpi);
     void FormClose();
     void chkDetectUSBClick(bool checked);
     void USBLoadFileBitBtnClick();
@@ -73,5 +79,6 @@ private:
     zarn::DeviceMonitor DeviceMonitor;
     zarn::FlashRunValues FlashValues;
     zarn::OneButtonUpdate Update;
+    zarn::IspProcedures IspWork;
     QTimer* Timer1;
 };

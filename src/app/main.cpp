@@ -2,6 +2,7 @@
 // reached through libusb.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
@@ -24,6 +25,17 @@ void ShowException(const QString& message) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZARN_VERSION));
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        QStringLiteral("Updates the firmware of Zarn USB audio devices."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption engineering(
+        QStringLiteral("engineering"),
+        QStringLiteral("Show the engineering pages: flash, registers, I2C, parameters, status."));
+    options.addOption(engineering);
+    options.process(application);
     try {
         zarn::RealClock clock;
         std::unique_ptr<zarn::DeviceLayer> deviceLayer = zarn::LibusbDeviceLayer::Create(clock);
@@ -37,6 +49,7 @@ int main(int argc, char* argv[]) {
         zarn::ImageStore images;
         TForm1Environment environment;
         environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
+        environment.Engineering = options.isSet(engineering);
         TForm1 form(UsbDevice, images, environment);
         form.show();
         application.exec();

@@ -237,7 +237,7 @@ bool EraseWholeChip(FlashContext& context, const std::function<void(int, std::ui
     return WaitEraseDone(context, show);
 }
 
-void EraseFlash(FlashContext& context, bool wholeChip) {
+bool EraseFlash(FlashContext& context, bool wholeChip) {
     FlashReporter& report = context.Report;
     const auto showStatus = [&report](std::uint8_t status) {
         report.ShowStatusRegister("Status Register: 0x" + ByteText(status));
@@ -272,6 +272,7 @@ void EraseFlash(FlashContext& context, bool wholeChip) {
         report.ShowProcessInfo(context.LastFailure);
         context.Values.FlashFailed = true;
     }
+    return done;
 }
 
 bool BlankCheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end) {
@@ -304,16 +305,18 @@ bool ReadBackRange(FlashContext& context, std::uint32_t start, std::uint32_t end
     std::uint32_t address = start;
     int failures = 0;
     while (address < end) {
-        std::array<std::uint8_t, ReadBlock> first{};
+        std::array<std::uint8_t, ReadBlock> block{};
         std::uint32_t failedAt = address;
-        if (FlashRead(context.Usb, address, ReadBlock, first.data())) {
-            std::copy_n(first.begin(), std::min(ReadBlock, limit - address),
-                        buffer.begin() + address);
-            std::array<std::uint8_t, ReadBlock> second{};
-            FlashRead(context.Usb, address, ReadBlock, second.data());
-            const auto differs = std::mismatch(first.begin(), first.end(), second.begin());
-            failedAt = address + static_cast<std::uint32_t>(differs.first - first.begin());
-            failures = differs.first == first.end() ? 0 : failures + 1;
+        if (FlashRead(context.Usb, address, ReadBlock, block.data())) {
+            const std::uint32_t kept = std::min(ReadBlock, limit - address);
+            std::copy_n(block.begin(), kept, buffer.begin() + address);
+            // The second read goes into the same block buffer: one that fails leaves the first
+            // read there, which then compares equal.
+            FlashRead(context.Usb, address, ReadBlock, block.data());
+            const auto first = buffer.begin() + address;
+            const auto differs = std::mismatch(first, first + kept, block.begin());
+            failedAt = address + static_cast<std::uint32_t>(differs.first - first);
+            failures = differs.first == first + kept ? 0 : failures + 1;
             context.Report.ShowProcessAddress("Verifying Addr: 0x" + AddressText(address));
             context.Report.ProcessEvents();
         } else {

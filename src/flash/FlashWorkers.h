@@ -77,9 +77,9 @@ bool WaitEraseDone(FlashContext& context, const std::function<void(int, std::uin
 // Write enable, chip erase, 10 ms, then the erase poll.
 bool EraseWholeChip(FlashContext& context, const std::function<void(int, std::uint8_t)>& show);
 // The ISP page's erase: opens and closes the device itself, erases the whole chip or the
-// sectors of the assigned range, and ends in "Erase Flash Fail" (FlashFailed set) when any
-// erase poll ran out.
-void EraseFlash(FlashContext& context, bool wholeChip);
+// sectors of the assigned range, and ends in "Erase Flash Fail" (FlashFailed set, false
+// returned) when any erase poll ran out.
+bool EraseFlash(FlashContext& context, bool wholeChip);
 
 bool BlankCheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end);
 bool ProgramRange(FlashContext& context, std::uint32_t start, std::uint32_t end);

@@ -1,10 +1,16 @@
 #pragma once
-// The "ISP" page: the flash by hand. For now it holds the firmware file controls (the path
-// history box, the "File" and " Save" buttons, the checksum line) and the flash workers' status,
-// address and status-register lines.
+// The "ISP" page: the flash by hand. Its buttons run single flash commands and the flash
+// procedures over the page range, "Auto" runs the sequence its option boxes choose, and the
+// range group chooses "All" or an assigned range in KiB. The work itself is IspProcedures';
+// the page reads its controls and shows texts.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+
+#include "app/DeviceMonitor.h"
+#include "app/Dialogs.h"
+#include "flash/IspProcedures.h"
 
 namespace Ui {
 class IspPage;
@@ -14,23 +20,72 @@ class IspPage : public QWidget {
     Q_OBJECT
 
 public:
+    // What the page acts on, given by the window once both exist.
+    struct Services {
+        zarn::IspProcedures* Procedures = nullptr;
+        zarn::MonitorState* Monitor = nullptr;
+        zarn::ImageStore* Images = nullptr;
+        Dialogs* Dialog = nullptr;
+        // The window's ReadProgramFile: loads FirmwareFilePath and shows the checksum.
+        std::function<void()> ReadProgramFile;
+    };
+
     explicit IspPage(QWidget* parent = nullptr);
     ~IspPage() override;
+
+    void Attach(Services services);
+    // Start-up: option boxes, "All" with its range handler, the "64" range texts.
+    void ApplyDefaults();
+    // Start-up hides the controls the end user must never reach; an engineering start shows
+    // them again.
+    void HideEngineeringControls();
+    void ShowEngineeringControls();
 
     // Adds the path to the history box unless it is there already (exact, case-sensitive) and
     // shows it as the box's text.
     void RememberFirmwareFile(const QString& path);
     void ShowChecksum(const QString& text);
-    // Start-up hides the controls the end user must never reach.
-    void HideEngineeringControls();
     void ShowProcessInfo(const QString& text);
     void ShowProcessAddress(const QString& text);
     void ShowStatusRegister(const QString& text);
+
+    // While a flash run of this page or of "Start" lasts, the controls that send requests or
+    // change the image or range are disabled; "Auto" stays clickable during its own run.
+    enum class Run { None, Page, Auto, Update };
+    void SetRun(Run run);
+    bool IsRunning() const { return Running != Run::None; }
+
+    void btnEnterISPClick();
+    void btnUSBChipIDClick();
+    void btnUSBReadStatusClick();
+    void lbledtUSBWriteStatusKeyDown();
+    void btnUSBWriteEnableClick();
+    void btnUSBWriteDisableClick();
+    void btnUSBEraseClick();
+    void btnUSBBlankClick();
+    void btnUSBProgramClick();
+    void btnUSBVerifyClick();
+    void btnReadBackClick();
+    void btnUSBISPAutoClick();
+    void rbnRangeClick();
 
 signals:
     void USBLoadFileBitBtnClick();
     void btnSaveBinClick();
 
 private:
+    // The range the radio buttons and edits choose; nullopt (after saying why) when an edit
+    // holds no number or the range does not fit 32-bit addresses.
+    std::optional<zarn::RangeChoice> ReadRange();
+    zarn::AutoOptions ReadOptions() const;
+    bool AllChecked() const;
+    QList<QWidget*> EngineeringControls() const;
+    // Runs a flash procedure of the page with the other controls disabled.
+    void RunPageProcedure(const std::function<void(bool all)>& procedure);
+    void ReloadFirmwareFile();
+    void Refuse(const std::string& text);
+
     std::unique_ptr<Ui::IspPage> ui;
+    Services Service;
+    Run Running = Run::None;
 };

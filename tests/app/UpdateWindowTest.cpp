@@ -11,6 +11,7 @@
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
 #include "support/QtPrinters.h"
+#include "support/RequestLogQueries.h"
 #include "transport/VirtualDeviceLayer.h"
 
 namespace zarn {
@@ -23,24 +24,12 @@ namespace {
 
 constexpr std::uint32_t ImageLength = 0x1000;
 
-std::string FirmwareText() {
-    std::string text;
-    for (std::uint32_t address = 0; address < ImageLength; address += 16) {
-        std::vector<std::uint8_t> bytes(16);
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            bytes[i] = static_cast<std::uint8_t>((address + i) * 13 + 1);
-        }
-        text += fakes::DataRecord(static_cast<std::uint16_t>(address), bytes);
-    }
-    return text + fakes::EndOfFile;
-}
-
 class UpdateWindowTest : public ::testing::TestWithParam<const FlashPart*> {
 protected:
     UpdateWindowTest() : Device(Time, *GetParam(), {0x31D4, 0x0054}) {
         Device.LoadFirmware(std::vector<std::uint8_t>(64, 0x00));
         Layer.Attach(Device.Usb());
-        Directory.Write("Zarn_Brax.hex", FirmwareText());
+        Directory.Write("Zarn_Brax.hex", fakes::FirmwareHex(ImageLength));
         Form.Dialog.Ask = [this](const QString& caption, const QString& text) {
             Questions << caption + ": " + text;
             return Answer;
@@ -52,29 +41,8 @@ protected:
     QPushButton* Start() { return Form.findChild<QPushButton*>("btnSimpleAuto"); }
     QLabel* StatusLine() { return Form.findChild<QLabel*>("lblISPProcStatus"); }
 
-    // Requests of a kind; with an opcode, the flash commands that begin with it (the data
-    // packet of a page program is not a command of its own).
     std::size_t Count(std::uint8_t bRequest, int opcode = -1) const {
-        std::size_t count = 0;
-        bool commandStarts = true;
-        for (const auto& entry : Device.Usb()->RequestLog()) {
-            count += entry.Setup.bRequest == bRequest && commandStarts &&
-                     (opcode < 0 || (!entry.Data.empty() && entry.Data[0] == opcode));
-            if (entry.Setup.bRequest == 0x80) {
-                commandStarts = entry.Setup.wIndex == 1;
-            }
-        }
-        return count;
-    }
-
-    std::uint8_t LastStatusWritten() const {
-        std::uint8_t value = 0;
-        for (const auto& entry : Device.Usb()->RequestLog()) {
-            if (entry.Setup.bRequest == 0x80 && entry.Data.size() == 2 && entry.Data[0] == 0x01) {
-                value = entry.Data[1];
-            }
-        }
-        return value;
+        return fakes::CountRequests(Device.Usb()->RequestLog(), bRequest, opcode);
     }
 
     VirtualClock Time;
@@ -106,7 +74,7 @@ TEST_P(UpdateWindowTest, StartWithOkBringsTheFlashToTheImage) {
         std::equal(memory.begin(), memory.begin() + ImageLength, Images.ImageBuffer.begin()));
     EXPECT_TRUE(std::all_of(memory.begin() + ImageLength, memory.end(),
                             [](std::uint8_t byte) { return byte == 0xFF; }));
-    EXPECT_EQ(LastStatusWritten(), flash.HasAai ? 0x7F : 0xFF);
+    EXPECT_EQ(fakes::LastStatusWritten(Device.Usb()->RequestLog()), flash.HasAai ? 0x7F : 0xFF);
     EXPECT_FALSE(Device.Chip().IsIspMode());
     EXPECT_FALSE(Device.Chip().FlashWrittenOutsideIspMode());
 

@@ -294,6 +294,20 @@ TEST_F(FlashWorkersTest, ReadBackDumpsSixteenBytesALineEndedByACarriageReturn) {
     EXPECT_THAT(ReadAddresses(), SizeIs(2 * 0x8000 / 64));  // every block is read twice
 }
 
+// A second read that fails leaves the first read in the block buffer: the block counts as read.
+TEST_F(FlashWorkersTest, ReadBackTakesABlockWhoseSecondReadFailed) {
+    SetImage(0x100);
+    ASSERT_TRUE(ProgramRange(Context, 0, 0x100));
+    int fetches = 0;
+    Device.Usb()->FailRequestsWhere([&](const SetupPacket& setup, std::size_t) {
+        return setup.bRequest == RequestSpiFetch && setup.wLength == 64 && ++fetches % 2 == 0;
+    });
+    EXPECT_TRUE(ReadBackRange(Context, 0, 0x100, [] { return std::nullopt; }));
+    EXPECT_TRUE(std::equal(Values.ReadBackBuffer.begin(), Values.ReadBackBuffer.begin() + 0x100,
+                           Images.ImageBuffer.begin()));
+    EXPECT_EQ(fetches, 8);
+}
+
 TEST_F(FlashWorkersTest, ReadBackThatCannotReadStillDumpsAndOnlyWhenAsked) {
     Device.Usb()->Unplug();
     bool asked = false;

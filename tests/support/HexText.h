@@ -25,6 +25,25 @@ inline std::string DataRecord(std::uint16_t address, const std::vector<std::uint
 
 inline const std::string EndOfFile = HexEndOfFile;
 
+// A firmware byte for each offset: no 0xFF runs, no two pages alike.
+inline std::uint8_t FirmwareByte(std::uint32_t offset) {
+    return static_cast<std::uint8_t>(offset * 13 + 1);
+}
+
+// A HEX file of length bytes of FirmwareByte from offset 0 (length below 64 KiB, a multiple of
+// 16), with its end-of-file record.
+inline std::string FirmwareHex(std::uint32_t length) {
+    std::string text;
+    for (std::uint32_t address = 0; address < length; address += 16) {
+        std::vector<std::uint8_t> bytes(16);
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            bytes[i] = FirmwareByte(address + i);
+        }
+        text += DataRecord(static_cast<std::uint16_t>(address), bytes);
+    }
+    return text + EndOfFile;
+}
+
 // A fresh directory under the system's temporary folder, removed with the object.
 class TemporaryDirectory {
 public:
