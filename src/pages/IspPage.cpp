@@ -239,7 +239,8 @@ void IspPage::btnReadBackClick() {
 void IspPage::ReloadFirmwareFile() {
     zarn::ImageStore& images = *Service.Images;
     const std::string boxText = ui->cbxReadISPFile->currentText().toStdString();
-    if (boxText != images.FirmwareFilePath) {
+    // An empty box names no file: the one loaded last (the product's, say) is loaded again.
+    if (!boxText.empty() && boxText != images.FirmwareFilePath) {
         images.FirmwareFilePath = boxText;
     }
     Service.ReadProgramFile();

@@ -321,6 +321,8 @@ TEST_P(AutoOptionsTest, StepsFollowTheOptionBoxes) {
     EXPECT_EQ(protectBits, c.Protected ? FlashProtectBits : 0);
     EXPECT_EQ(TextOf(Find("btnUSBISPAuto")), "Auto");
     EXPECT_FALSE(Form.Monitor().State.MonitorPaused);
+    // "Reload File" with an empty file box loads the product's file again, without a question.
+    EXPECT_TRUE(Messages.isEmpty()) << Messages.join('\n').toStdString();
 }
 
 constexpr std::size_t Blocks = ImageLength / 64;
