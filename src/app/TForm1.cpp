@@ -4,8 +4,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <QHBoxLayout>
+#include <QTabBar>
+
 #include "app/FirmwareFiles.h"
 #include "app/GlobalTexts.h"
+#include "chip/I2cMaster.h"
+#include "pages/SpecialI2cGroup.h"
 #include "ui_TForm1.h"
 
 namespace {
@@ -32,10 +37,13 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
       DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory),
       Update(usbDevice, images, FlashValues, DeviceMonitor.State, Panel, *this, *this),
       IspWork(usbDevice, images, FlashValues, *this),
+      ChipRegisters(usbDevice),
+      I2cRegisters(usbDevice, I2cSlaveAddress),
+      RegisterShadow(usbDevice, ChipRegisters, {false, 1, 3}),
+      I2cShadow(usbDevice, I2cRegisters, {true, 1, 30}),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
-    ui->PageISPCtrl->Attach(
-        {&IspWork, &DeviceMonitor.State, &Images, &Dialog, [this] { ReadProgramFile(); }});
+    AttachPages();
     SetFontPixelSize(*ui->lblDetectDevice, 16);
     SetFontPixelSize(*ui->lblUpdaeFileStatus, 16);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -56,14 +64,50 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
 
 TForm1::~TForm1() = default;
 
+void TForm1::AttachPages() {
+    ui->PageISPCtrl->Attach(
+        {&IspWork, &DeviceMonitor.State, &Images, &Dialog, [this] { ReadProgramFile(); }});
+    ui->TabSheet1->Attach(UsbDevice, RegisterShadow, Dialog);
+    ui->PageMI2CCtrl->Attach(UsbDevice, I2cShadow, Dialog);
+    ui->PageMI2CCtrl->AttachAddress(I2cSlaveAddress);
+    auto* specialI2c = new SpecialI2cGroup(ui->Information);
+    specialI2c->Attach(UsbDevice, I2cSlaveAddress, Dialog);
+    auto* information = new QHBoxLayout(ui->Information);
+    information->addStretch();
+    information->addWidget(specialI2c, 0, Qt::AlignTop);
+    connect(specialI2c, &SpecialI2cGroup::AddressEntered, ui->PageMI2CCtrl,
+            &I2cAccessPage::ShowAddress);
+    connect(ui->MainPageControl, &QTabWidget::currentChanged, this, &TForm1::MainPageControlChange);
+    connect(ui->PageISPCtrl, &IspPage::BusyChanged, this, &TForm1::DeviceBusyChanged);
+    connect(ui->TabSheet1, &RegisterMapPage::BusyChanged, this, &TForm1::DeviceBusyChanged);
+    connect(ui->PageMI2CCtrl, &RegisterMapPage::BusyChanged, this, &TForm1::DeviceBusyChanged);
+}
+
+void TForm1::MainPageControlChange(int index) {
+    if (ui->MainPageControl->widget(index) == ui->PageMI2CCtrl) {
+        UsbDevice.Open();
+        zarn::I2cInit(UsbDevice);
+        UsbDevice.Close();
+    }
+}
+
+void TForm1::DeviceBusyChanged(bool busy) {
+    ui->MainPageControl->tabBar()->setEnabled(!busy);
+}
+
+bool TForm1::DeviceBusy() const {
+    return ui->PageISPCtrl->IsRunning() || ui->TabSheet1->IsReading() ||
+           ui->PageMI2CCtrl->IsReading();
+}
+
 void TForm1::FormCreate(int logicalDpi) {
     const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
     setWindowTitle(QString::fromUtf8(zarn::WindowTitle.data(), zarn::WindowTitle.size()));
 
     ui->PageISPCtrl->ApplyDefaults();
 
-    HeadRegisterGrid(*ui->RegStringGrid1);
-    HeadRegisterGrid(*ui->StringGridMIIC);
+    HeadRegisterGrid(ui->TabSheet1->Grid());
+    HeadRegisterGrid(ui->PageMI2CCtrl->Grid());
     ui->MainPageControl->setCurrentWidget(ui->TabSheet1);
 
     DeviceMonitor.State.DetectEnabled = false;
@@ -77,8 +121,8 @@ void TForm1::FormCreate(int logicalDpi) {
     ui->lbledtPID->setText(QStringLiteral("f800"));
 
     // The engineering pages are built but never shown to the end user.
-    for (QWidget* page :
-         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile}) {
+    for (QWidget* page : std::initializer_list<QWidget*>{
+             ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile}) {
         ui->MainPageControl->setTabVisible(ui->MainPageControl->indexOf(page), false);
     }
     ui->MainPageControl->hide();
@@ -148,8 +192,8 @@ void TForm1::ReadProgramFile() {
 }
 
 void TForm1::btnSimpleAutoClick() {
-    if (ui->PageISPCtrl->IsRunning()) {
-        return;  // a run of the ISP page has the device
+    if (DeviceBusy()) {
+        return;  // a run or read of a page has the device
     }
     ui->PageISPCtrl->SetRun(IspPage::Run::Update);
     Update.btnSimpleAutoClick();

@@ -11,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/OneButtonUpdate.h"
 #include "app/TopPanel.h"
+#include "engineering/RegisterMap.h"
 #include "flash/IspProcedures.h"
 #include "image/ImageStore.h"
 #include "transport/KeldrixUsb.h"
@@ -57,6 +58,14 @@ private:
     // Shows the page control with all its pages and every control of the ISP page, in a window
     // large enough for them.
     void ShowEngineeringPages(int logicalDpi);
+    // Gives the pages what they act on and connects them.
+    void AttachPages();
+    // The I2C master is set up each time the I2C Access page becomes the active page.
+    void MainPageControlChange(int index);
+    // While a long operation of a page or the update runs, no other page can be reached and
+    // "Start" is ignored.
+    void DeviceBusyChanged(bool busy);
+    bool DeviceBusy() const;
     void FormClose();
     void chkDetectUSBClick(bool checked);
     void USBLoadFileBitBtnClick();
@@ -80,5 +89,11 @@ private:
     zarn::FlashRunValues FlashValues;
     zarn::OneButtonUpdate Update;
     zarn::IspProcedures IspWork;
+    // The bus address shared by the I2C Access page and the special I2C access, write form.
+    std::uint8_t I2cSlaveAddress = 0x20;
+    zarn::ChipRegisterAccess ChipRegisters;
+    zarn::I2cRegisterAccess I2cRegisters;
+    zarn::RegisterMap RegisterShadow;
+    zarn::RegisterMap I2cShadow;
     QTimer* Timer1;
 };

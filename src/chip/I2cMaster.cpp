@@ -39,10 +39,13 @@ void WriteBytes(KeldrixUsb& usb, std::uint8_t count, const std::uint8_t* bytes) 
     }
 }
 
-void ReadBytes(KeldrixUsb& usb, std::uint8_t count, std::uint8_t* buffer) {
+// False when a byte could not be fetched from the master.
+bool ReadBytes(KeldrixUsb& usb, std::uint8_t count, std::uint8_t* buffer) {
+    bool all = true;
     for (std::uint8_t i = 0; i < count; ++i) {
-        I2cReadByte(usb, i + 1 == count, &buffer[i]);
+        all &= I2cReadByte(usb, i + 1 == count, &buffer[i]);
     }
+    return all;
 }
 
 }  // namespace
@@ -73,8 +76,7 @@ bool I2cReadByte(KeldrixUsb& usb, bool last, std::uint8_t* value) {
     RegWrite(usb, I2cCommandStatusRegister, last ? I2cCommandReceiveLast : I2cCommandReceiveAck);
     RegWrite(usb, I2cTransferRegister, I2cTransferReceive);
     WaitTransferDone(usb);
-    RegRead(usb, I2cReceiveRegister, value);
-    return true;
+    return RegRead(usb, I2cReceiveRegister, value);
 }
 
 bool I2cWriteCmd(KeldrixUsb& usb, std::uint8_t address, std::uint8_t commandCount,
@@ -98,9 +100,9 @@ bool I2cReadCmd(KeldrixUsb& usb, std::uint8_t address, std::uint8_t commandCount
     if (!AddressDevice(usb, address | 0x01)) {
         return false;
     }
-    ReadBytes(usb, dataCount, buffer);
+    const bool received = ReadBytes(usb, dataCount, buffer);
     I2cStop(usb);
-    return true;
+    return received;
 }
 
 bool I2cWrite(KeldrixUsb& usb, std::uint8_t address, std::uint8_t registerNumber,

@@ -34,10 +34,11 @@ bool I2cStart(KeldrixUsb& usb);
 bool I2cStop(KeldrixUsb& usb);
 // True when the device acknowledged the byte.
 bool I2cWriteByte(KeldrixUsb& usb, std::uint8_t value);
-// Receives one byte, acknowledging it unless it is the last; always true.
+// Receives one byte, acknowledging it unless it is the last; false when it could not be fetched.
 bool I2cReadByte(KeldrixUsb& usb, bool last, std::uint8_t* value);
 
-// Transactions: true when the device acknowledged its address.
+// Transactions: true when the device acknowledged its address (and, for reads, every byte
+// was fetched).
 bool I2cWrite(KeldrixUsb& usb, std::uint8_t address, std::uint8_t registerNumber,
               std::uint8_t count, const std::uint8_t* data);
 bool I2cRead(KeldrixUsb& usb, std::uint8_t address, std::uint8_t registerNumber, std::uint8_t count,

@@ -106,6 +106,7 @@ void IspPage::SetRun(Run run) {
         control->setEnabled(idle);
     }
     ui->btnUSBISPAuto->setEnabled(idle || run == Run::Auto);
+    emit BusyChanged(!idle);
 }
 
 bool IspPage::AllChecked() const {

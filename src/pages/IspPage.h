@@ -70,6 +70,8 @@ public:
     void rbnRangeClick();
 
 signals:
+    // A flash run of the page or of "Start" begins or ends.
+    void BusyChanged(bool busy);
     void USBLoadFileBitBtnClick();
     void btnSaveBinClick();
 

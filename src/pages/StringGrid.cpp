@@ -1,6 +1,7 @@
 #include "pages/StringGrid.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 namespace {
 
@@ -38,6 +39,36 @@ void StringGrid::SetCell(int column, int row, const QString& text) {
         setItem(row, column, cell);
     }
     cell->setText(text);
+}
+
+void StringGrid::SetHeaderColor(int column, int row, const QColor& color) {
+    if (QTableWidgetItem* cell = item(row, column)) {
+        cell->setBackground(color);
+    }
+}
+
+void StringGrid::keyPressEvent(QKeyEvent* event) {
+    QTableWidget::keyPressEvent(event);  // the grid handles the key as well
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            emit KeyDown(Qt::Key_Return);
+            break;
+        case Qt::Key_Insert:
+        case Qt::Key_Delete:
+            emit KeyDown(event->key());
+            break;
+        default:
+            break;
+    }
+}
+
+void StringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    QTableWidget::closeEditor(editor, hint);
+    // The cell editor ends with SubmitModelCache on Enter; its text is in the cell by now.
+    if (hint == QAbstractItemDelegate::SubmitModelCache) {
+        emit KeyDown(Qt::Key_Return);
+    }
 }
 
 void StringGrid::MakeFixed(int column, int row) {

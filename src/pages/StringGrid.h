@@ -12,6 +12,16 @@ public:
 
     QString Cell(int column, int row) const;
     void SetCell(int column, int row, const QString& text);
+    // Paints a header cell's background.
+    void SetHeaderColor(int column, int row, const QColor& color);
+
+signals:
+    // Enter (also when it ends the editing of a cell), Insert or Delete on the current cell.
+    void KeyDown(int key);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void MakeFixed(int column, int row);

@@ -40,6 +40,7 @@ public:
     void Connect(std::uint8_t address7, std::shared_ptr<I2cDevice> device) {
         Devices[address7] = std::move(device);
     }
+    void Disconnect(std::uint8_t address7) { Devices.erase(address7); }
     I2cDevice* Find(std::uint8_t address7) const {
         const auto found = Devices.find(address7);
         return found == Devices.end() ? nullptr : found->second.get();

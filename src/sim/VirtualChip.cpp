@@ -1,6 +1,7 @@
 #include "sim/VirtualChip.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace zarn {
 namespace {
@@ -22,7 +23,16 @@ constexpr std::size_t FirmwareSignatureBytes = 16;
 }  // namespace
 
 VirtualChip::VirtualChip(Clock& clock, const FlashPart& flash)
-    : Time(clock), FlashChip(flash, clock), FirmwareModel(clock), Banks(256) {}
+    : Time(clock), FlashChip(flash, clock), FirmwareModel(clock), Banks(256) {
+    // The product's codec: 256 registers at bus address 0x20 (write form).
+    I2c.Connect(0x20 >> 1, std::make_shared<RegisterI2cDevice>());
+}
+
+std::string VirtualChip::TraceByte(char kind, std::uint8_t value, bool acknowledged) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%c:%02X%s", kind, value, acknowledged ? "" : "-");
+    return text;
+}
 
 std::uint8_t VirtualChip::Register(std::uint8_t bank, std::uint8_t number) const {
     return number == 0 ? Bank : Banks[bank][number];
@@ -180,9 +190,11 @@ void VirtualChip::I2cWrite(std::uint8_t number, std::uint8_t value) {
         if (value == 0xC0) {
             ExpectAddress = true;
             I2cStatus = 0;
+            BusTrace.emplace_back("S");
         } else if (value == 0xA0) {
             Addressed = nullptr;
             ExpectAddress = false;
+            BusTrace.emplace_back("P");
         }
     } else if (number == I2cTransfer && configured) {
         I2cStatus = 0;
@@ -209,6 +221,7 @@ std::uint8_t VirtualChip::I2cRead(std::uint8_t number) const {
 
 void VirtualChip::I2cTransmit(std::uint8_t value) {
     bool acknowledged = false;
+    const bool address = ExpectAddress;
     if (ExpectAddress) {
         ExpectAddress = false;
         Addressed = I2c.Find(value >> 1);
@@ -220,12 +233,14 @@ void VirtualChip::I2cTransmit(std::uint8_t value) {
     } else if (Addressed != nullptr && !ReadPhase) {
         acknowledged = Addressed->Write(value);
     }
+    BusTrace.push_back(TraceByte(address ? 'A' : 'W', value, acknowledged));
     I2cStatus = I2cDone | (acknowledged ? 0 : I2cNoAck);
 }
 
 void VirtualChip::I2cReceive() {
     // With no device sending, the bus reads high.
     Received = Addressed != nullptr && ReadPhase ? Addressed->Read() : 0xFF;
+    BusTrace.push_back(TraceByte('R', Received, true));
     I2cStatus = I2cDone;
 }
 

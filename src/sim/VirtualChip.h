@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sim/ChipFirmware.h"
@@ -34,6 +35,10 @@ public:
 
     SpiFlashModel& Flash() { return FlashChip; }
     I2cBus& Bus() { return I2c; }
+    // What crossed the I2C bus: "S" start, "A:41" an address byte, "W:5A" a byte written,
+    // "R:07" a byte read, "P" stop; a byte nobody acknowledged ends in "-".
+    const std::vector<std::string>& I2cBusTrace() const { return BusTrace; }
+    void ClearI2cBusTrace() { BusTrace.clear(); }
     ChipFirmware& Firmware() { return FirmwareModel; }
 
     // The SPI clock decides when the bridge reports a command clocked out.
@@ -53,6 +58,7 @@ private:
     std::uint8_t I2cRead(std::uint8_t number) const;
     void I2cTransmit(std::uint8_t value);
     void I2cReceive();
+    static std::string TraceByte(char kind, std::uint8_t value, bool acknowledged);
 
     Clock& Time;
     SpiFlashModel FlashChip;
@@ -78,6 +84,7 @@ private:
     bool TransmitArmed = false;
     std::uint8_t I2cStatus = 0;
     std::uint8_t Received = 0xFF;
+    std::vector<std::string> BusTrace;
 };
 
 }  // namespace zarn

@@ -21,6 +21,7 @@
 #include "pages/LabeledEdit.h"
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
+#include "support/ProductWindow.h"
 #include "support/QtPrinters.h"
 #include "support/RequestLogQueries.h"
 #include "transport/VirtualDeviceLayer.h"
@@ -48,32 +49,17 @@ QString TextOf(QWidget* control) {
 }
 
 // The engineering window with a found "Zarn Brax" whose firmware file is loaded.
-class IspPageTest : public ::testing::Test {
+class IspPageTest : public ::testing::Test, public fakes::ProductWindow {
 protected:
     explicit IspPageTest(const FlashPart& flash = FlashModels::W25Q40)
-        : Device(Time, flash, {0x31D4, 0x0054}) {
-        Device.LoadFirmware(std::vector<std::uint8_t>(64, 0x00));
-        Layer.Attach(Device.Usb());
+        : ProductWindow(true, flash) {
         Directory.Write("Zarn_Brax.hex", fakes::FirmwareHex(ImageLength));
-        Form.Dialog.Inform = [this](const QString& caption, const QString& text) {
-            Messages << caption + ": " + text;
-        };
         Form.Dialog.SaveFile = [this](const QString&, const QString&) { return SaveTo; };
-        Form.show();  // lays the page out, so that clicks land on its controls
-        Form.findChild<QTabWidget*>("MainPageControl")
-            ->setCurrentWidget(Form.findChild<QWidget*>("PageISPCtrl"));
+        Find<QTabWidget>("MainPageControl")->setCurrentWidget(Find("PageISPCtrl"));
         Form.Timer1Timer();
         ClearLog();
     }
 
-    template <typename T = QWidget>
-    T* Find(const char* name) {
-        T* control = Form.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(control, nullptr) << name;
-        return control;
-    }
-    // QTest's clicks in quick succession on nearby controls can count as a double click, which
-    // a radio button ignores; click() is the button's own whole click.
     void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
     void TypeAndEnter(const char* name, const QString& text) {
         QLineEdit* edit = Find<LabeledEdit>(name)->lineEdit();
@@ -96,8 +82,6 @@ protected:
     }
 
     QString ProcessInfo() { return Find<QLabel>("lblUSBProcessInfo")->text(); }
-    const std::vector<RequestLogEntry>& Log() const { return Device.Usb()->RequestLog(); }
-    void ClearLog() { Device.Usb()->ClearRequestLog(); }
     std::size_t Count(std::uint8_t bRequest, int opcode = -1) const {
         return fakes::CountRequests(Log(), bRequest, opcode);
     }
@@ -122,14 +106,6 @@ protected:
         return true;
     }
 
-    VirtualClock Time;
-    VirtualDeviceLayer Layer{Time};
-    KeldrixUsb UsbDevice{Layer};
-    ImageStore Images;
-    VirtualChipDevice Device;
-    fakes::TemporaryDirectory Directory;
-    TForm1 Form{UsbDevice, Images, {96, [this] { return Directory.Path; }, true}};
-    QStringList Messages;
     QString SaveTo;
 };
 
