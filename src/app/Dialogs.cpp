@@ -3,6 +3,33 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace {
+
+// Filters come as "Name|*.a;*.b|Name|*.c" and are shown as "Name (*.a *.b)", one a line.
+QString QtFilter(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(';', ' ') + ')';
+    }
+    return filters.isEmpty() ? filter : filters.join(QStringLiteral(";;"));
+}
+
+QString AskForFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
+                   const QString& defaultSuffix) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFilter(filter));
+    dialog.setDefaultSuffix(QString(defaultSuffix).remove(QStringLiteral("*.")));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().first()
+               : QString();
+}
+
+}  // namespace
+
 Dialogs Dialogs::Standard(QWidget* parent) {
     Dialogs dialogs;
     dialogs.Inform = [parent](const QString& caption, const QString& text) {
@@ -13,17 +40,10 @@ Dialogs Dialogs::Standard(QWidget* parent) {
                                     QMessageBox::Cancel) == QMessageBox::Ok;
     };
     dialogs.SaveFile = [parent](const QString& filter, const QString& defaultSuffix) {
-        // "Name|*.ext" as Qt writes it: "Name (*.ext)".
-        const QStringList parts = filter.split('|');
-        const QString qtFilter =
-            parts.size() == 2 ? parts[0] + QStringLiteral(" (") + parts[1] + ')' : filter;
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(qtFilter);
-        dialog.setDefaultSuffix(QString(defaultSuffix).remove(QStringLiteral("*.")));
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-                   ? dialog.selectedFiles().first()
-                   : QString();
+        return AskForFile(parent, QFileDialog::AcceptSave, filter, defaultSuffix);
+    };
+    dialogs.OpenFile = [parent](const QString& filter, const QString& defaultSuffix) {
+        return AskForFile(parent, QFileDialog::AcceptOpen, filter, defaultSuffix);
     };
     return dialogs;
 }

@@ -16,6 +16,10 @@ struct Dialogs {
     // cancels.
     std::function<QString(const QString& filter, const QString& defaultSuffix)> SaveFile;
 
+    // A file to open, with a filter such as "Hex File|*.hex;*.h00|Binary File|*.bin"; empty
+    // when the user cancels.
+    std::function<QString(const QString& filter, const QString& defaultSuffix)> OpenFile;
+
     // Modal message boxes and file dialogs on the given parent.
     static Dialogs Standard(QWidget* parent);
 };

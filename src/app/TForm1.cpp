@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <QHBoxLayout>
 #include <QTabBar>
 
 #include "app/FirmwareFiles.h"
@@ -70,13 +69,14 @@ void TForm1::AttachPages() {
     ui->TabSheet1->Attach(UsbDevice, RegisterShadow, Dialog);
     ui->PageMI2CCtrl->Attach(UsbDevice, I2cShadow, Dialog);
     ui->PageMI2CCtrl->AttachAddress(I2cSlaveAddress);
-    auto* specialI2c = new SpecialI2cGroup(ui->Information);
-    specialI2c->Attach(UsbDevice, I2cSlaveAddress, Dialog);
-    auto* information = new QHBoxLayout(ui->Information);
-    information->addStretch();
-    information->addWidget(specialI2c, 0, Qt::AlignTop);
-    connect(specialI2c, &SpecialI2cGroup::AddressEntered, ui->PageMI2CCtrl,
+    SpecialI2cGroup& specialI2c = ui->Information->SpecialI2c();
+    specialI2c.Attach(UsbDevice, I2cSlaveAddress, Dialog);
+    connect(&specialI2c, &SpecialI2cGroup::AddressEntered, ui->PageMI2CCtrl,
             &I2cAccessPage::ShowAddress);
+    ui->Information->Attach(UsbDevice);
+    ui->Parameter->Attach(UsbDevice);
+    ui->BinFile->Attach(Images, Dialog);
+    connect(ui->BinFile, &BinFilePage::btnSaveBinClick, this, &TForm1::btnSaveBinClick);
     connect(ui->MainPageControl, &QTabWidget::currentChanged, this, &TForm1::MainPageControlChange);
     connect(ui->PageISPCtrl, &IspPage::BusyChanged, this, &TForm1::DeviceBusyChanged);
     connect(ui->TabSheet1, &RegisterMapPage::BusyChanged, this, &TForm1::DeviceBusyChanged);
@@ -115,7 +115,7 @@ void TForm1::FormCreate(int logicalDpi) {
     ui->chkDetectUSB->setChecked(true);
     chkDetectUSBClick(true);
 
-    // The parameter page shows its first parameter block here once that page exists.
+    ui->Parameter->StartUp();
 
     ui->lbledtVID->setText(QStringLiteral("3e52"));
     ui->lbledtPID->setText(QStringLiteral("f800"));

@@ -17,31 +17,30 @@ bool MailboxCommand(KeldrixUsb& usb, std::uint8_t command, std::uint8_t argument
     }
     const bool deviceToHost = (argument1 & 0x01) != 0;
     usb.Open();
-    SetRegisterBank(usb, MailboxBank);
+    bool delivered = SetRegisterBank(usb, MailboxBank);
     if (!deviceToHost) {
         for (std::uint8_t i = 0; i < count; ++i) {
-            RegWrite(usb, MailboxDataRegister + i, data[i]);
+            delivered &= RegWrite(usb, MailboxDataRegister + i, data[i]);
         }
     }
-    RegWrite(usb, MailboxArgument1Register, argument1);
-    RegWrite(usb, MailboxArgument2Register, argument2);
-    RegWrite(usb, MailboxCommandRegister, command);  // always last: it starts the firmware
-    for (int poll = 0; poll < DonePolls; ++poll) {
+    delivered &= RegWrite(usb, MailboxArgument1Register, argument1);
+    delivered &= RegWrite(usb, MailboxArgument2Register, argument2);
+    delivered &= RegWrite(usb, MailboxCommandRegister, command);  // last: it starts the firmware
+    bool done = false;
+    for (int poll = 0; poll < DonePolls && !done; ++poll) {
         usb.GetClock().Sleep(PollPauseMs);
         std::uint8_t state = 0;
-        if (RegRead(usb, MailboxCommandRegister, &state) && state == MailboxDone) {
-            break;
-        }
+        done = RegRead(usb, MailboxCommandRegister, &state) && state == MailboxDone;
     }
     if (deviceToHost) {
         for (std::uint8_t i = 0; i < count; ++i) {
-            RegRead(usb, MailboxDataRegister + i, &data[i]);
+            delivered &= RegRead(usb, MailboxDataRegister + i, &data[i]);
         }
     } else {
         RegWrite(usb, MailboxCommandRegister, 0x00);
     }
     usb.Close();
-    return true;
+    return delivered && done;
 }
 
 }  // namespace zarn

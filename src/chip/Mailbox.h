@@ -16,9 +16,10 @@ inline constexpr std::uint16_t MailboxDataRegister = 0x93;
 inline constexpr std::uint8_t MailboxDone = 0xEE;
 
 // Opens the transport, runs one exchange and closes it again. Bit 0 of argument1 gives the
-// direction of the data bytes: 0 sends them from data, 1 receives them into data. A command
-// the firmware never completes is not reported; the result is true unless count bytes were
-// promised without a buffer, which is refused before anything is sent.
+// direction of the data bytes: 0 sends them from data, 1 receives them into data (in place,
+// also when the exchange fails). True when every request went through and the firmware
+// reported the command done; count bytes promised without a buffer are refused before
+// anything is sent.
 bool MailboxCommand(KeldrixUsb& usb, std::uint8_t command, std::uint8_t argument1,
                     std::uint8_t argument2, std::uint8_t count, std::uint8_t* data);
 

@@ -50,8 +50,10 @@ void ChipFirmware::Run(bool ispMode) {
     }
     Pending = false;
     if (Registers[CommandRegister] == MediaKeyCommand) {
-        MediaKeys.push_back(Registers[Argument1Register]);
-        Registers[CommandRegister] = MediaKeyDone;
+        if (AnswersMediaKeys) {
+            MediaKeys.push_back(Registers[Argument1Register]);
+            Registers[CommandRegister] = MediaKeyDone;
+        }
         return;
     }
     CarryOutParameterCommand();

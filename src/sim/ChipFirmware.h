@@ -31,6 +31,8 @@ public:
 
     std::chrono::nanoseconds ParameterDelay = std::chrono::milliseconds(25);
     std::chrono::nanoseconds MediaKeyDelay = std::chrono::milliseconds(15);
+    // A firmware without the HID function takes media keys but never confirms them.
+    bool AnswersMediaKeys = true;
 
     // What the firmware stores.
     std::array<std::uint8_t, 4> ParameterBlock{0xA1, 0x00, 0x00, 0x00};

@@ -209,12 +209,13 @@ TEST_F(RegisterPagesTest, SpecialI2cAccess) {
     EXPECT_EQ(Find<QLineEdit>("edtI2Cdat1")->text(), "--");
 }
 
-TEST_F(RegisterPagesTest, PagesLookRightAt96And120Dpi) {
+TEST_F(RegisterPagesTest, EngineeringPagesFitTheirTabsAt96And120Dpi) {
     for (const int dpi : {96, 120}) {
         TForm1 form(UsbDevice, Images, {dpi, [this] { return Directory.Path; }, true});
         form.show();
         auto* pages = form.findChild<QTabWidget*>("MainPageControl");
-        for (const char* name : {"TabSheet1", "PageMI2CCtrl", "Information"}) {
+        for (const char* name :
+             {"TabSheet1", "PageMI2CCtrl", "Parameter", "Information", "BinFile"}) {
             pages->setCurrentWidget(form.findChild<QWidget*>(name));
             for (QWidget* control : pages->currentWidget()->findChildren<QWidget*>()) {
                 if (control->isVisible() && control->parentWidget()) {

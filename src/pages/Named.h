@@ -1,0 +1,27 @@
+#pragma once
+// Builds a control with its object name, the name the window's code and tests find it by.
+
+#include <QLabel>
+#include <QString>
+#include <utility>
+
+#include "pages/LabeledEdit.h"
+
+template <typename T, typename... Arguments>
+T* Named(const char* name, Arguments&&... arguments) {
+    auto* control = new T(std::forward<Arguments>(arguments)...);
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+inline QLabel* NamedLabel(const char* name, const char* text, QWidget* parent) {
+    return Named<QLabel>(name, QString::fromLatin1(text), parent);
+}
+
+inline LabeledEdit* NamedEdit(const char* name, const char* label, const char* text,
+                              QWidget* parent) {
+    auto* edit = Named<LabeledEdit>(name, parent);
+    edit->setLabelText(QString::fromLatin1(label));
+    edit->setText(QString::fromLatin1(text));
+    return edit;
+}
