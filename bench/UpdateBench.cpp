@@ -32,11 +32,6 @@ public:
     void ProcessEvents() override {}
 };
 
-class AlwaysOk : public UpdateHost {
-public:
-    bool AskToProceed() override { return true; }
-};
-
 enum Phase { Setup, Unprotect, Erase, Blank, Program, Verify, Protect, PhaseCount };
 constexpr std::array<const char*, PhaseCount> PhaseNames = {
     "req_setup",   "req_unprotect", "req_erase",  "req_blank",
@@ -122,7 +117,7 @@ void WholeUpdate(benchmark::State& state, const FlashPart* flash) {
         MonitorState monitor;
         TopPanel panel;
         QuietReporter reporter;
-        AlwaysOk host;
+        InlineUpdateHost host(panel);
         OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
         device.Usb()->ClearRequestLog();
         const auto startVirtual = time.Now();

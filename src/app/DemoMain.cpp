@@ -4,11 +4,14 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "app/TForm1.h"
+#include "app/WindowOptions.h"
 #include "image/HexText.h"
 #include "sim/VirtualChipDevice.h"
 #include "transport/VirtualDeviceLayer.h"
@@ -31,9 +34,20 @@ void WriteFirmwareFile(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const WindowOptions options = ReadWindowOptions(
+        argc, argv, "The update window on a virtual Zarn Pell, to try it without hardware.");
+    if (!DisplayAvailable("zarn-update-demo")) {
+        return 1;
+    }
     QApplication application(argc, argv);
-    const auto directory = std::filesystem::temp_directory_path() / "zarn-update-demo";
-    std::filesystem::create_directories(directory);
+    // A fresh folder of this run's own, removed at the end: no other user's files in the way.
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "zarn-update-demo: cannot make a temporary folder: %s\n",
+                     qPrintable(folder.errorString()));
+        return 1;
+    }
+    const std::filesystem::path directory = folder.path().toStdString();
     WriteFirmwareFile(directory / "Zarn_Pell.hex");
 
     zarn::VirtualClock clock(true);
@@ -47,7 +61,7 @@ int main(int argc, char* argv[]) {
     TForm1Environment environment;
     environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
     environment.CurrentDirectory = [directory] { return directory; };
-    environment.Engineering = application.arguments().contains(QStringLiteral("--engineering"));
+    environment.Engineering = options.Engineering;
     TForm1 form(UsbDevice, images, environment);
     form.show();
     return application.exec();

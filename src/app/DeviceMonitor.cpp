@@ -6,8 +6,13 @@
 namespace zarn {
 
 DeviceMonitor::DeviceMonitor(KeldrixUsb& usb, ImageStore& images, TopPanel& panel,
-                             std::function<std::filesystem::path()> currentDirectory)
-    : Usb(usb), Images(images), Panel(panel), CurrentDirectory(std::move(currentDirectory)) {}
+                             std::function<std::filesystem::path()> currentDirectory,
+                             std::vector<std::filesystem::path> otherFolders)
+    : Usb(usb),
+      Images(images),
+      Panel(panel),
+      CurrentDirectory(std::move(currentDirectory)),
+      OtherFolders(std::move(otherFolders)) {}
 
 std::optional<int> DeviceMonitor::Timer1Timer() {
     if (!State.DetectEnabled || State.UpdateFinished) {
@@ -76,7 +81,9 @@ void DeviceMonitor::chkDetectUSBClick(bool checked) {
 }
 
 void DeviceMonitor::ReadProgramFile1() {
-    zarn::ReadProgramFile1(Images, Panel, State.ProductRow, CurrentDirectory());
+    std::vector<std::filesystem::path> folders{CurrentDirectory()};
+    folders.insert(folders.end(), OtherFolders.begin(), OtherFolders.end());
+    zarn::ReadProgramFile1(Images, Panel, State.ProductRow, folders);
 }
 
 }  // namespace zarn

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "app/TopPanel.h"
 #include "image/ImageStore.h"
@@ -32,8 +33,11 @@ public:
     static constexpr int SearchInterval = 100;
     static constexpr int WatchInterval = 1000;
 
+    // The product's firmware file is looked for in the current directory, then in the other
+    // folders in order.
     DeviceMonitor(KeldrixUsb& usb, ImageStore& images, TopPanel& panel,
-                  std::function<std::filesystem::path()> currentDirectory);
+                  std::function<std::filesystem::path()> currentDirectory,
+                  std::vector<std::filesystem::path> otherFolders = {});
 
     // One tick; gives the timer interval to use from now on when the tick changes it.
     std::optional<int> Timer1Timer();
@@ -52,6 +56,7 @@ private:
     ImageStore& Images;
     TopPanel& Panel;
     std::function<std::filesystem::path()> CurrentDirectory;
+    std::vector<std::filesystem::path> OtherFolders;
 };
 
 }  // namespace zarn

@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QProgressBar>
+#include <QThread>
 #include <QTimer>
 
 #include <QTabBar>
@@ -33,15 +35,21 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
       ui(std::make_unique<Ui::TForm1>()),
       UsbDevice(usbDevice),
       Images(images),
-      DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory),
+      DeviceMonitor(usbDevice, images, Panel, environment.CurrentDirectory,
+                    environment.OtherFirmwareFolders),
       Update(usbDevice, images, FlashValues, DeviceMonitor.State, Panel, *this, *this),
       IspWork(usbDevice, images, FlashValues, *this),
       ChipRegisters(usbDevice),
       I2cRegisters(usbDevice, I2cSlaveAddress),
       RegisterShadow(usbDevice, ChipRegisters, {false, 1, 3}),
       I2cShadow(usbDevice, I2cRegisters, {true, 1, 30}),
-      Timer1(new QTimer(this)) {
+      Timer1(new QTimer(this)),
+      ProgressBar(new QProgressBar) {
     ui->setupUi(this);
+    ProgressBar->setParent(ui->centralWidget);
+    ProgressBar->setObjectName(QStringLiteral("pbrUpdateProgress"));
+    ProgressBar->setRange(0, 100);
+    ProgressBar->hide();
     AttachPages();
     SetFontPixelSize(*ui->lblDetectDevice, 16);
     SetFontPixelSize(*ui->lblUpdaeFileStatus, 16);
@@ -61,11 +69,18 @@ TForm1::TForm1(zarn::KeldrixUsb& usbDevice, zarn::ImageStore& images,
     Timer1->start();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    if (Worker != nullptr) {
+        Worker->wait();  // the run uses this window's state to its end
+    }
+}
 
 void TForm1::AttachPages() {
-    ui->PageISPCtrl->Attach(
-        {&IspWork, &DeviceMonitor.State, &Images, &Dialog, [this] { ReadProgramFile(); }});
+    ui->PageISPCtrl->Attach({&IspWork, &DeviceMonitor.State, &Images, &Dialog,
+                             [this] { ReadProgramFile(); },
+                             [this](std::function<void()> work, std::function<void()> done) {
+                                 StartBackground(std::move(work), std::move(done));
+                             }});
     ui->TabSheet1->Attach(UsbDevice, RegisterShadow, Dialog);
     ui->PageMI2CCtrl->Attach(UsbDevice, I2cShadow, Dialog);
     ui->PageMI2CCtrl->AttachAddress(I2cSlaveAddress);
@@ -139,6 +154,14 @@ void TForm1::FormCreate(int logicalDpi) {
     ui->pnlUSBExist->move(20, 8);
     ui->pnlUSB->resize(ui->pnlUSB->width(), 120);
     ui->lblISPProcStatus->clear();
+    // The process line leaves the panel so that a long text can wrap below it.
+    const QPoint processLine = ui->lblISPProcStatus->mapTo(ui->centralWidget, QPoint(0, 0));
+    ui->lblISPProcStatus->setParent(ui->centralWidget);
+    ui->lblISPProcStatus->move(processLine);
+    ui->lblISPProcStatus->setWordWrap(true);
+    ui->lblISPProcStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui->lblISPProcStatus->show();
+    setMinimumSize(extra + 606, extra + 200);
 
     btnSaveBinClick();
 }
@@ -149,8 +172,9 @@ void TForm1::ShowEngineeringPages(int logicalDpi) {
         pages.setTabVisible(index, true);
     }
     ui->PageISPCtrl->ShowEngineeringControls();
-    const int top = ui->pnlUSB->y() + ui->pnlUSB->height() + 4;
+    // Below the whole end-user view, its process line and progress bar included.
     const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
+    const int top = extra + 200;
     const QSize needed = pages.sizeHint().expandedTo(QSize(extra + 606, extra + 340));
     pages.setGeometry(0, top, needed.width(), needed.height());
     pages.show();
@@ -195,9 +219,7 @@ void TForm1::btnSimpleAutoClick() {
     if (DeviceBusy()) {
         return;  // a run or read of a page has the device
     }
-    ui->PageISPCtrl->SetRun(IspPage::Run::Update);
     Update.btnSimpleAutoClick();
-    ui->PageISPCtrl->SetRun(IspPage::Run::None);
     ShowTopPanel();
 }
 
@@ -206,21 +228,88 @@ bool TForm1::AskToProceed() {
                       QString::fromLatin1(zarn::OneButtonUpdate::WarningText));
 }
 
+void TForm1::OnUiThread(std::function<void()> action) {
+    if (QThread::currentThread() == thread()) {
+        action();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(action), Qt::QueuedConnection);
+    }
+}
+
 void TForm1::ShowProcessInfo(const std::string& text) {
-    ui->PageISPCtrl->ShowProcessInfo(QString::fromStdString(text));
+    OnUiThread(
+        [this, text = QString::fromStdString(text)] { ui->PageISPCtrl->ShowProcessInfo(text); });
 }
 
 void TForm1::ShowProcessAddress(const std::string& text) {
-    ui->PageISPCtrl->ShowProcessAddress(QString::fromStdString(text));
+    OnUiThread(
+        [this, text = QString::fromStdString(text)] { ui->PageISPCtrl->ShowProcessAddress(text); });
 }
 
 void TForm1::ShowStatusRegister(const std::string& text) {
-    ui->PageISPCtrl->ShowStatusRegister(QString::fromStdString(text));
+    OnUiThread(
+        [this, text = QString::fromStdString(text)] { ui->PageISPCtrl->ShowStatusRegister(text); });
 }
 
 void TForm1::ProcessEvents() {
-    ShowTopPanel();
-    QCoreApplication::processEvents();
+    // A run on its own thread leaves the window's events to the window's thread.
+    if (QThread::currentThread() == thread()) {
+        ShowTopPanel();
+        QCoreApplication::processEvents();
+    }
+}
+
+void TForm1::ShowProcessLine(const std::string& text, zarn::ProcessStyle style) {
+    OnUiThread([this, text, style] {
+        Panel.ProcessLine = text;
+        Panel.ProcessLook = style;
+        ShowProcessLine();
+    });
+}
+
+void TForm1::ShowProgress(const zarn::ProgressFigures& figures) {
+    OnUiThread([this, figures] {
+        ProgressBar->setValue(figures.Percent);
+        ProgressBar->setFormat(QStringLiteral("%p %, about %1 s left").arg(figures.Left.count()));
+    });
+}
+
+void TForm1::StartBackground(std::function<void()> work, std::function<void()> done) {
+    Worker = QThread::create(std::move(work));
+    connect(Worker, &QThread::finished, this, [this, done = std::move(done)] {
+        Worker->wait();
+        Worker->deleteLater();
+        Worker = nullptr;
+        done();
+        ShowTopPanel();
+    });
+    Worker->start();
+}
+
+void TForm1::RunInBackground(std::function<void()> work, std::function<void()> done) {
+    ui->PageISPCtrl->SetRun(IspPage::Run::Update);
+    ProgressBar->setValue(0);
+    ProgressBar->setFormat(QStringLiteral("%p %"));
+    ProgressBar->show();
+    LayOutProcessLine();
+    StartBackground(std::move(work), [this, done = std::move(done)] {
+        done();
+        ProgressBar->setValue(100);
+        ProgressBar->hide();
+        ui->PageISPCtrl->SetRun(IspPage::Run::None);
+    });
+}
+
+void TForm1::LayOutProcessLine() {
+    QLabel& line = *ui->lblISPProcStatus;
+    const int width = std::max(100, this->width() - line.x() - 8);
+    line.resize(width, std::max(line.heightForWidth(width), 30));
+    ProgressBar->setGeometry(line.x(), line.y() + line.height() + 4, width, 20);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    LayOutProcessLine();
 }
 
 void TForm1::ShowTopPanel() {
@@ -233,6 +322,9 @@ void TForm1::ShowTopPanel() {
             break;
         case zarn::LampColor::Grey:
             SetLampColor(QColor(0x80, 0x80, 0x80));
+            break;
+        case zarn::LampColor::Red:
+            SetLampColor(QColor(0xFF, 0x00, 0x00));
             break;
     }
     ui->lblDetectDevice->setText(QString::fromStdString(Panel.DeviceLine));
@@ -266,6 +358,7 @@ void TForm1::ShowProcessLine() {
     }
     line.setFont(font);
     line.setPalette(colors);
+    LayOutProcessLine();
 }
 
 void TForm1::SetLampColor(const QColor& color) {
@@ -275,6 +368,11 @@ void TForm1::SetLampColor(const QColor& color) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (IsRunning()) {
+        Dialog.Inform(QStringLiteral("Dialog"), QString::fromLatin1(CloseRefusedText));
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

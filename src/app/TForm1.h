@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/DeviceMonitor.h"
 #include "app/Dialogs.h"
@@ -19,19 +20,23 @@
 namespace Ui {
 class TForm1;
 }
+class QProgressBar;
+class QThread;
 class QTimer;
 
 // What the window takes from its surroundings.
 struct TForm1Environment {
     // The screen's horizontal logical resolution; it decides the window's size.
     int LogicalDpi = 96;
-    // Where the product's firmware file is looked for.
+    // Where the product's firmware file is looked for: the current directory first.
     std::function<std::filesystem::path()> CurrentDirectory = [] {
         std::error_code error;
         return std::filesystem::current_path(error);
     };
     // The engineering start: the page control is shown with its six pages.
     bool Engineering = false;
+    // Then these folders, in order (--firmware-dir, the installed firmware folder).
+    std::vector<std::filesystem::path> OtherFirmwareFolders{};
 };
 
 class TForm1 : public QMainWindow, private zarn::FlashReporter, private zarn::UpdateHost {
@@ -49,9 +54,17 @@ public:
     void Timer1Timer();
     void ReadProgramFile();
     void btnSimpleAutoClick();
+    // An update run or a flash procedure of the ISP page is going on away from this thread.
+    bool IsRunning() const { return Worker != nullptr; }
+
+    static constexpr const char* CloseRefusedText =
+        "The firmware update is still running. Closing now could leave the device without "
+        "firmware: please wait until it has finished.";
 
 protected:
+    // Closing is refused while a run lasts.
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate(int logicalDpi);
@@ -71,6 +84,12 @@ private:
     void USBLoadFileBitBtnClick();
     void btnSaveBinClick();
     void ShowTopPanel();
+    // The process line wraps within the window; the progress bar stands under it.
+    void LayOutProcessLine();
+    // Runs work on a thread of its own, then done on this one; one run at a time.
+    void StartBackground(std::function<void()> work, std::function<void()> done);
+    // Calls action on the user-interface thread: now when already there, else queued.
+    void OnUiThread(std::function<void()> action);
     void SetLampColor(const QColor& color);
     void ShowProcessLine();
 
@@ -80,6 +99,9 @@ private:
     void ShowStatusRegister(const std::string& text) override;
     void ProcessEvents() override;
     bool AskToProceed() override;
+    void RunInBackground(std::function<void()> work, std::function<void()> done) override;
+    void ShowProcessLine(const std::string& text, zarn::ProcessStyle style) override;
+    void ShowProgress(const zarn::ProgressFigures& figures) override;
 
     std::unique_ptr<Ui::TForm1> ui;
     zarn::KeldrixUsb& UsbDevice;
@@ -96,4 +118,6 @@ private:
     zarn::RegisterMap RegisterShadow;
     zarn::RegisterMap I2cShadow;
     QTimer* Timer1;
+    QProgressBar* ProgressBar;
+    QThread* Worker = nullptr;
 };

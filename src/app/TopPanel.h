@@ -6,7 +6,7 @@
 
 namespace zarn {
 
-enum class LampColor { ButtonFace, Green, Grey };
+enum class LampColor { ButtonFace, Green, Grey, Red };
 
 // How the process line is drawn: as created, a step of a run (size 12, window text), the
 // run's success (size 16, blue) or a failure or abort (size 16, red).
@@ -22,6 +22,8 @@ struct TopPanel {
     std::string FileLineTip;  // why a file was refused
     std::string ProcessLine;
     ProcessStyle ProcessLook = ProcessStyle::AsCreated;
+    // The process line tells why the firmware file was refused.
+    bool ProcessLineShowsRefusal = false;
     std::string StartCaption = "Start";
     bool StartEnabled = false;
 };

@@ -2,7 +2,6 @@
 // reached through libusb.
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
@@ -11,6 +10,7 @@
 
 #include "app/GlobalTexts.h"
 #include "app/TForm1.h"
+#include "app/WindowOptions.h"
 #include "transport/LibusbDeviceLayer.h"
 #include "transport/VirtualDeviceLayer.h"
 
@@ -24,18 +24,12 @@ void ShowException(const QString& message) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const WindowOptions options =
+        ReadWindowOptions(argc, argv, "Updates the firmware of Zarn USB audio devices.");
+    if (!DisplayAvailable("zarn-update")) {
+        return 1;
+    }
     QApplication application(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZARN_VERSION));
-    QCommandLineParser options;
-    options.setApplicationDescription(
-        QStringLiteral("Updates the firmware of Zarn USB audio devices."));
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption engineering(
-        QStringLiteral("engineering"),
-        QStringLiteral("Show the engineering pages: flash, registers, I2C, parameters, status."));
-    options.addOption(engineering);
-    options.process(application);
     try {
         zarn::RealClock clock;
         std::unique_ptr<zarn::DeviceLayer> deviceLayer = zarn::LibusbDeviceLayer::Create(clock);
@@ -49,7 +43,8 @@ int main(int argc, char* argv[]) {
         zarn::ImageStore images;
         TForm1Environment environment;
         environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());
-        environment.Engineering = options.isSet(engineering);
+        environment.Engineering = options.Engineering;
+        environment.OtherFirmwareFolders = options.FirmwareFolders;
         TForm1 form(UsbDevice, images, environment);
         form.show();
         application.exec();

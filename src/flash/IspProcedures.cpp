@@ -139,11 +139,7 @@ std::optional<std::string> IspProcedures::AutoRefusal(bool fileBoxEmpty) const {
     return std::nullopt;
 }
 
-bool IspProcedures::RunAuto(const AutoOptions& options, const RangeChoice& range,
-                            const std::function<void()>& reloadFile) {
-    if (options.ReloadFile) {
-        reloadFile();
-    }
+bool IspProcedures::RunAuto(const AutoOptions& options, const RangeChoice& range) {
     if (!range.All) {
         SetRange(range);
     }

@@ -65,10 +65,9 @@ public:
     // Why "Auto" must not start: no device found, or no firmware file loaded and none named in
     // the file box.
     std::optional<std::string> AutoRefusal(bool fileBoxEmpty) const;
-    // The sequence of "Auto" (the page has checked for a device and a file): reloadFile runs
-    // first when "Reload File" is ticked. True when no step failed.
-    bool RunAuto(const AutoOptions& options, const RangeChoice& range,
-                 const std::function<void()>& reloadFile);
+    // The sequence of "Auto" (the page has checked for a device and a file and reloaded the
+    // file when "Reload File" is ticked). True when no step failed.
+    bool RunAuto(const AutoOptions& options, const RangeChoice& range);
 
 private:
     void ShowStep(const std::string& text) override;

@@ -199,42 +199,58 @@ void IspPage::btnUSBWriteDisableClick() {
     Service.Procedures->WriteDisable();
 }
 
-void IspPage::RunPageProcedure(const std::function<void(bool all)>& procedure) {
-    if (IsRunning()) {
-        return;
-    }
-    SetRun(Run::Page);
-    procedure(AllChecked());
-    SetRun(Run::None);
+void IspPage::RunPageProcedure(Run run, std::function<void()> procedure,
+                               std::function<void()> ended) {
+    SetRun(run);
+    // The monitor stays off the device while the procedure runs on its own thread.
+    Service.Monitor->MonitorPaused = true;
+    Service.Background(std::move(procedure), [this, ended = std::move(ended)] {
+        SetRun(Run::None);
+        Service.Monitor->MonitorPaused = false;
+        ended();
+    });
 }
 
 void IspPage::btnUSBEraseClick() {
-    RunPageProcedure([this](bool all) { Service.Procedures->Erase(all); });
+    if (!IsRunning()) {
+        RunPageProcedure(Run::Page, [this, all = AllChecked()] { Service.Procedures->Erase(all); });
+    }
 }
 
 void IspPage::btnUSBBlankClick() {
-    RunPageProcedure([this](bool all) { Service.Procedures->BlankCheck(all); });
+    if (!IsRunning()) {
+        RunPageProcedure(Run::Page,
+                         [this, all = AllChecked()] { Service.Procedures->BlankCheck(all); });
+    }
 }
 
 void IspPage::btnUSBProgramClick() {
-    RunPageProcedure([this](bool all) { Service.Procedures->Program(all); });
+    if (!IsRunning()) {
+        RunPageProcedure(Run::Page,
+                         [this, all = AllChecked()] { Service.Procedures->Program(all); });
+    }
 }
 
 void IspPage::btnUSBVerifyClick() {
-    RunPageProcedure([this](bool all) { Service.Procedures->Verify(all); });
+    if (!IsRunning()) {
+        RunPageProcedure(Run::Page,
+                         [this, all = AllChecked()] { Service.Procedures->Verify(all); });
+    }
 }
 
 void IspPage::btnReadBackClick() {
-    RunPageProcedure([this](bool) {
-        Service.Procedures->ReadBack([this]() -> std::optional<std::filesystem::path> {
-            const QString path = Service.Dialog->SaveFile(QStringLiteral("Binary File|*.bin"),
-                                                          QStringLiteral("*.bin"));
-            if (path.isEmpty()) {
-                return std::nullopt;
-            }
-            return std::filesystem::path(path.toStdString());
-        });
-    });
+    if (IsRunning()) {
+        return;
+    }
+    // The file is asked for before the reading, on this thread.
+    const QString chosen =
+        Service.Dialog->SaveFile(QStringLiteral("Binary File|*.bin"), QStringLiteral("*.bin"));
+    std::optional<std::filesystem::path> path;
+    if (!chosen.isEmpty()) {
+        path = std::filesystem::path(chosen.toStdString());
+    }
+    RunPageProcedure(Run::Page,
+                     [this, path] { Service.Procedures->ReadBack([path] { return path; }); });
 }
 
 void IspPage::ReloadFirmwareFile() {
@@ -261,11 +277,12 @@ void IspPage::btnUSBISPAutoClick() {
     if (!range) {
         return;
     }
-    Service.Monitor->MonitorPaused = true;
     ui->btnUSBISPAuto->setText(QStringLiteral("Stop"));
-    SetRun(Run::Auto);
-    Service.Procedures->RunAuto(ReadOptions(), *range, [this] { ReloadFirmwareFile(); });
-    SetRun(Run::None);
-    ui->btnUSBISPAuto->setText(QStringLiteral("Auto"));
-    Service.Monitor->MonitorPaused = false;
+    const zarn::AutoOptions options = ReadOptions();
+    if (options.ReloadFile) {
+        ReloadFirmwareFile();  // loads and shows its checksum here, before the run
+    }
+    RunPageProcedure(
+        Run::Auto, [this, options, range = *range] { Service.Procedures->RunAuto(options, range); },
+        [this] { ui->btnUSBISPAuto->setText(QStringLiteral("Auto")); });
 }

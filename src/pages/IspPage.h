@@ -28,6 +28,9 @@ public:
         Dialogs* Dialog = nullptr;
         // The window's ReadProgramFile: loads FirmwareFilePath and shows the checksum.
         std::function<void()> ReadProgramFile;
+        // Runs a flash procedure away from the user-interface thread, then the second function
+        // back on it.
+        std::function<void(std::function<void()>, std::function<void()>)> Background;
     };
 
     explicit IspPage(QWidget* parent = nullptr);
@@ -82,8 +85,10 @@ private:
     zarn::AutoOptions ReadOptions() const;
     bool AllChecked() const;
     QList<QWidget*> EngineeringControls() const;
-    // Runs a flash procedure of the page with the other controls disabled.
-    void RunPageProcedure(const std::function<void(bool all)>& procedure);
+    // Runs a flash procedure of the page in the background with the other controls disabled
+    // and the device monitor paused; ended runs the page's own closing step.
+    void RunPageProcedure(
+        Run run, std::function<void()> procedure, std::function<void()> ended = [] {});
     void ReloadFirmwareFile();
     void Refuse(const std::string& text);
 

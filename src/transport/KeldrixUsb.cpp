@@ -111,6 +111,7 @@ bool KeldrixUsb::VendorRequest(std::uint8_t bmRequestType, std::uint8_t bRequest
         (data == nullptr && length != 0)) {
         return false;
     }
+    ++Sent;
     return AudioMode ? AudioRequest(bmRequestType, bRequest, wValue, wIndex, data, length)
                      : IspRequest(bmRequestType, bRequest, wValue, wIndex, data, length);
 }

@@ -55,6 +55,8 @@ public:
     // no buffer for a non-zero length).
     bool VendorRequest(std::uint8_t bmRequestType, std::uint8_t bRequest, std::uint16_t wValue,
                        std::uint16_t wIndex, std::uint8_t* data, std::uint32_t length);
+    // Vendor requests passed to the driver so far, answered or not; a run's progress.
+    std::uint64_t RequestsSent() const { return Sent; }
 
 private:
     // Calls visit with every present interface path of the selected class that holds the match
@@ -72,6 +74,7 @@ private:
     char DevicePath[DevicePathSize] = {};
     char MatchText[MatchTextSize] = {};
     DeviceHandle RequestHandle = NoHandle;
+    std::uint64_t Sent = 0;
 };
 
 }  // namespace zarn

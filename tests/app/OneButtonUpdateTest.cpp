@@ -16,13 +16,20 @@ namespace {
 
 using ::testing::IsEmpty;
 
-class AnsweringHost : public UpdateHost {
+// Counts the questions and checks that the progress never goes back.
+class AnsweringHost : public InlineUpdateHost {
 public:
-    bool Answer = true;
+    using InlineUpdateHost::InlineUpdateHost;
     int Questions = 0;
+    int LastPercent = -1;
     bool AskToProceed() override {
         ++Questions;
         return Answer;
+    }
+    void ShowProgress(const ProgressFigures& figures) override {
+        EXPECT_GE(figures.Percent, LastPercent);
+        EXPECT_LE(figures.Percent, 99);
+        LastPercent = figures.Percent;
     }
 };
 
@@ -98,7 +105,7 @@ public:
     MonitorState Monitor;
     TopPanel Panel;
     HookedReporter Report;
-    AnsweringHost Host;
+    AnsweringHost Host{Panel};
     OneButtonUpdate Update{Usb, Images, Values, Monitor, Panel, Report, Host};
 };
 

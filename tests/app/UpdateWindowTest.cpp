@@ -11,6 +11,7 @@
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
 #include "support/QtPrinters.h"
+#include "support/QtWait.h"
 #include "support/RequestLogQueries.h"
 #include "transport/VirtualDeviceLayer.h"
 
@@ -60,6 +61,7 @@ TEST_P(UpdateWindowTest, StartWithOkBringsTheFlashToTheImage) {
     const FlashPart& flash = *GetParam();
     ASSERT_TRUE(Start()->isEnabled());
     QTest::mouseClick(Start(), Qt::LeftButton);
+    fakes::WaitUntil([this] { return !Form.IsRunning(); });
 
     ASSERT_EQ(Questions.size(), 1);
     EXPECT_TRUE(Questions[0].startsWith("Warning: Firmware Update is a critical operation."));

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -60,7 +61,11 @@ protected:
         ClearLog();
     }
 
-    void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+    // Clicks and lets a flash procedure the click started run to its end.
+    void Click(const char* name) {
+        Find<QAbstractButton>(name)->click();
+        WaitForRun();
+    }
     void TypeAndEnter(const char* name, const QString& text) {
         QLineEdit* edit = Find<LabeledEdit>(name)->lineEdit();
         edit->setText(text);
@@ -364,36 +369,45 @@ TEST_F(IspPageTest, ReadFlashDumpsTheFirst32KiBWhenAFileIsChosen) {
 
 TEST_F(IspPageTest, ARunDisablesTheOtherControlsAndIgnoresAutoClicks) {
     std::vector<std::pair<std::string, bool>> seen;
-    QTimer::singleShot(0, &Form, [&] {
-        for (const char* name :
-             {"btnUSBErase", "btnUSBChipID", "btnEnterISP", "btnReadBack", "lbledtUSBWriteStatus",
-              "Button1", "gbxISPRange", "btnUSBISPAuto"}) {
-            seen.emplace_back(name, Find(name)->isEnabled());
-        }
-        seen.emplace_back("MonitorPaused", Form.Monitor().State.MonitorPaused);
-        seen.emplace_back(TextOf(Find("btnUSBISPAuto")).toStdString(), true);
-        Click("btnUSBISPAuto");     // ignored
-        Form.btnSimpleAutoClick();  // "Start" too: the page's run has the device
-    });
-    Click("btnUSBISPAuto");
-    const std::vector<std::pair<std::string, bool>> expected = {
-        {"btnUSBErase", false}, {"btnUSBChipID", false},         {"btnEnterISP", false},
-        {"btnReadBack", false}, {"lbledtUSBWriteStatus", false}, {"Button1", false},
-        {"gbxISPRange", false}, {"btnUSBISPAuto", true},         {"MonitorPaused", true},
-        {"Stop", true}};
+    // While the run goes on on its own thread, the window is free and its controls say so.
+    Find<QAbstractButton>("btnUSBISPAuto")->click();
+    ASSERT_TRUE(Form.IsRunning());
+    for (const char* name : {"btnUSBErase", "btnUSBChipID", "btnEnterISP", "btnReadBack",
+                             "lbledtUSBWriteStatus", "Button1", "gbxISPRange"}) {
+        seen.emplace_back(name, Find(name)->isEnabled());
+    }
+    seen.emplace_back("btnUSBISPAuto", Find("btnUSBISPAuto")->isEnabled());
+    seen.emplace_back("MonitorPaused", Form.Monitor().State.MonitorPaused);
+    seen.emplace_back(TextOf(Find("btnUSBISPAuto")).toStdString(), true);
+    seen.emplace_back("tabs", Find<QTabWidget>("MainPageControl")->tabBar()->isEnabled());
+    Find<QAbstractButton>("btnUSBISPAuto")->click();  // ignored
+    Form.btnSimpleAutoClick();                        // "Start" too: the page's run has it
+    WaitForRun();
+    const std::vector<std::pair<std::string, bool>> expected = {{"btnUSBErase", false},
+                                                                {"btnUSBChipID", false},
+                                                                {"btnEnterISP", false},
+                                                                {"btnReadBack", false},
+                                                                {"lbledtUSBWriteStatus", false},
+                                                                {"Button1", false},
+                                                                {"gbxISPRange", false},
+                                                                {"btnUSBISPAuto", true},
+                                                                {"MonitorPaused", true},
+                                                                {"Stop", true},
+                                                                {"tabs", false}};
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(Count(0x84), 1u);
     EXPECT_EQ(Count(0x80, 0xC7), 1u);
     EXPECT_EQ(ProcessInfo(), "Verifying Success");
     EXPECT_TRUE(Find("btnUSBErase")->isEnabled());
+    EXPECT_FALSE(Form.Monitor().State.MonitorPaused);
 
     // During the one-button update the page's buttons are off as well.
-    bool autoEnabled = true;
     Form.Dialog.Ask = [](const QString&, const QString&) { return true; };
-    QTimer::singleShot(0, &Form, [&] { autoEnabled = Find("btnUSBISPAuto")->isEnabled(); });
     Form.btnSimpleAutoClick();
-    EXPECT_FALSE(autoEnabled);
+    EXPECT_FALSE(Find("btnUSBISPAuto")->isEnabled());
+    WaitForRun();
     EXPECT_EQ(TextOf(Find("lblISPProcStatus")), "Firmware update success!");
+    EXPECT_TRUE(Find("btnUSBISPAuto")->isEnabled());
 }
 
 TEST_F(IspPageTest, ProgramBeforeAnyRunChoosesTheModeFromTheFlashId) {

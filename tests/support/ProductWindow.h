@@ -9,6 +9,7 @@
 #include "app/TForm1.h"
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
+#include "support/QtWait.h"
 #include "transport/VirtualDeviceLayer.h"
 
 namespace zarn::fakes {
@@ -31,6 +32,10 @@ public:
         T* control = Form.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(control, nullptr) << name;
         return control;
+    }
+    // Lets a run on its own thread end, with the window processing its events meanwhile.
+    void WaitForRun() {
+        WaitUntil([this] { return !Form.IsRunning(); });
     }
     const std::vector<RequestLogEntry>& Log() const { return Device.Usb()->RequestLog(); }
     void ClearLog() { Device.Usb()->ClearRequestLog(); }

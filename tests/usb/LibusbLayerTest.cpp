@@ -155,18 +155,18 @@ TEST_F(LibusbLayerTest, WholeUpdateThroughRealLibusb) {
         images.ImageBuffer[i] = static_cast<std::uint8_t>(i * 5 + 3);
     }
     images.ImageLength = 0x1000;
-    class Quiet : public FlashReporter, public UpdateHost {
+    class Quiet : public FlashReporter {
     public:
         void ShowProcessInfo(const std::string&) override {}
         void ShowProcessAddress(const std::string&) override {}
         void ShowStatusRegister(const std::string&) override {}
         void ProcessEvents() override {}
-        bool AskToProceed() override { return true; }
     } quiet;
     FlashRunValues values;
     MonitorState monitor;
     TopPanel panel;
-    OneButtonUpdate update(*Usb, images, values, monitor, panel, quiet, quiet);
+    InlineUpdateHost host(panel);
+    OneButtonUpdate update(*Usb, images, values, monitor, panel, quiet, host);
     update.btnSimpleAutoClick();
     EXPECT_EQ(panel.ProcessLine, "Firmware update success!");
     auto lock = Testbed.Lock();
