@@ -209,9 +209,13 @@ TEST_P(UpdateFaultTest, RunEndsAndNeverClaimsSuccessOverAWrongFlash) {
     } else {
         EXPECT_EQ(bench.Panel.ProcessLook, ProcessStyle::Failure);
     }
+    // A device that is gone is said so, and the lamp turns red.
+    const bool lost = c.Kind == Fault::Unplug;
     if (*c.FinalText != '\0') {
-        EXPECT_EQ(bench.Panel.ProcessLine, c.FinalText);
+        EXPECT_EQ(bench.Panel.ProcessLine,
+                  c.FinalText + std::string(lost ? OneButtonUpdate::NotRespondingText : ""));
     }
+    EXPECT_EQ(bench.Panel.Lamp == LampColor::Red, lost);
 }
 
 INSTANTIATE_TEST_SUITE_P(

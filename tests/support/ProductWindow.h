@@ -16,9 +16,10 @@ namespace zarn::fakes {
 
 class ProductWindow {
 public:
-    explicit ProductWindow(bool engineering, const FlashPart& flash = FlashModels::W25Q40)
+    explicit ProductWindow(bool engineering, const FlashPart& flash = FlashModels::W25Q40,
+                           int logicalDpi = 96)
         : Device(Time, flash, {0x31D4, 0x0054}),
-          Form(UsbDevice, Images, {96, [this] { return Directory.Path; }, engineering}) {
+          Form(UsbDevice, Images, {logicalDpi, [this] { return Directory.Path; }, engineering}) {
         Device.LoadFirmware(std::vector<std::uint8_t>(64, 0x00));
         Layer.Attach(Device.Usb());
         Form.Dialog.Inform = [this](const QString& caption, const QString& text) {
