@@ -8,7 +8,7 @@
 
 #include "sim/DeviceModel.h"
 #include "transport/KeldrixUsb.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "app/OneButtonUpdate.h"
 #include "sim/VirtualChipDevice.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "app/WindowOptions.h"
 #include "image/HexText.h"
 #include "sim/VirtualChipDevice.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

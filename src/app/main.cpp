@@ -12,7 +12,7 @@
 #include "app/TForm1.h"
 #include "app/WindowOptions.h"
 #include "transport/LibusbDeviceLayer.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

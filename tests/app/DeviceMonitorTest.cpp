@@ -8,7 +8,7 @@
 #include "app/DeviceTable.h"
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

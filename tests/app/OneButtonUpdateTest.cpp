@@ -9,7 +9,7 @@
 #include "chip/ChipRegisters.h"
 #include "sim/VirtualChipDevice.h"
 #include "support/RecordingReporter.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

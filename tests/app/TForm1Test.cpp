@@ -18,7 +18,7 @@
 #include "support/HexText.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingModel.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

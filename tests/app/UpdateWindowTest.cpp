@@ -13,7 +13,7 @@
 #include "support/QtPrinters.h"
 #include "support/QtWait.h"
 #include "support/RequestLogQueries.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 

@@ -25,7 +25,7 @@
 #include "support/ProductWindow.h"
 #include "support/QtPrinters.h"
 #include "support/RequestLogQueries.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

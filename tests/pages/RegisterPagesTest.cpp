@@ -20,7 +20,7 @@
 #include "support/HexText.h"
 #include "support/ProductWindow.h"
 #include "support/QtPrinters.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

@@ -10,7 +10,7 @@
 #include "sim/VirtualChipDevice.h"
 #include "support/HexText.h"
 #include "support/QtWait.h"
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn::fakes {
 

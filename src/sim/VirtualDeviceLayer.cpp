@@ -1,4 +1,4 @@
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "transport/VirtualDeviceLayer.h"
+#include "sim/VirtualDeviceLayer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
