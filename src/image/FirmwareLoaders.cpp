@@ -57,6 +57,8 @@ public:
             Result.Image.clear();
             Result.Length = 0;
             Result.DataBytes = 0;
+        } else {
+            CollectRanges();
         }
         return std::move(Result);
     }
@@ -188,13 +190,28 @@ private:
                     " lies beyond the 256 KiB image");
             }
             Result.Image[address] = data[i];
+            Covered[address] = true;
             Result.Length = std::max(Result.Length, static_cast<std::uint32_t>(address + 1));
         }
         Result.DataBytes += static_cast<std::uint32_t>(data.size());
         return true;
     }
 
+    void CollectRanges() {
+        for (std::uint32_t at = 0; at < Result.Length; ++at) {
+            if (!Covered[at]) {
+                continue;
+            }
+            if (!Result.Ranges.empty() && Result.Ranges.back().second == at) {
+                ++Result.Ranges.back().second;
+            } else {
+                Result.Ranges.emplace_back(at, at + 1);
+            }
+        }
+    }
+
     std::string_view Text;
+    std::vector<bool> Covered = std::vector<bool>(ImageSize, false);
     std::size_t Position = 0;
     std::size_t Line = 0;
     std::string_view Record;  // the characters after the current record's ':'
@@ -244,10 +261,8 @@ LoadResult LoadHexFile(ImageStore& store, const std::filesystem::path& path) {
         return {LoadResult::Outcome::Refused, 0, 0, parsed.Error};
     }
     Commit(store, parsed.Image, parsed.Length);
-    return {LoadResult::Outcome::Loaded,
-            ImageSum(store.ImageBuffer, store.ImageLength),
-            parsed.DataBytes,
-            {}};
+    return {LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, store.ImageLength),
+            parsed.DataBytes, {}, parsed.Ranges};
 }
 
 LoadResult LoadBinaryFile(ImageStore& store, const std::filesystem::path& path) {
@@ -267,7 +282,12 @@ LoadResult LoadBinaryFile(ImageStore& store, const std::filesystem::path& path) 
         return {LoadResult::Outcome::Refused, 0, 0, "file is larger than the 256 KiB image"};
     }
     Commit(store, image, length);
-    return {LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, length), length, {}};
+    LoadResult result{LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, length), length, {},
+                      {}};
+    if (length > 0) {
+        result.Ranges.emplace_back(0, length);
+    }
+    return result;
 }
 
 LoadResult LoadByExtension(ImageStore& store, const std::string& path) {

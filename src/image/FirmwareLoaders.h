@@ -19,6 +19,8 @@ struct LoadResult {
     std::uint16_t Sum = 0;        // of ImageBuffer[0, ImageLength) after a load
     std::uint32_t DataBytes = 0;  // bytes the file put into the image
     std::string Reason;           // why a file was refused or could not be opened
+    // The address ranges [start, end) the file put data into, in order.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Ranges{};
 
     bool Loaded() const { return Status == Outcome::Loaded; }
 };
@@ -35,6 +37,7 @@ struct HexImage {
     std::vector<std::uint8_t> Image;
     std::uint32_t Length = 0;
     std::uint32_t DataBytes = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Ranges;  // covered, in order
     std::string Error;  // "line N: reason"; empty when the text is good
 };
 HexImage ParseHex(std::string_view text);

@@ -2,6 +2,7 @@
 // Intel HEX records for test files, and temporary directories for the loaders.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -49,7 +50,10 @@ class TemporaryDirectory {
 public:
     TemporaryDirectory() {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "zarn-" + std::string(test->test_suite_name()) + "-" + test->name();
+        // The process id keeps suites that run at once (the window suite at several font
+        // sizes) out of each other's folders.
+        std::string name = "zarn-" + std::to_string(::getpid()) + "-" +
+                           std::string(test->test_suite_name()) + "-" + test->name();
         std::replace(name.begin(), name.end(), '/', '_');  // parameterised test names
         Path = std::filesystem::temp_directory_path() / name;
         std::filesystem::remove_all(Path);

@@ -1,0 +1,131 @@
+#include "cli/FlashJobs.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/OneButtonUpdate.h"
+#include "chip/ChipRegisters.h"
+#include "chip/SpiFlashBridge.h"
+#include "flash/FlashWorkers.h"
+
+namespace zarn {
+namespace {
+
+constexpr std::uint32_t ReadBlock = 64;
+constexpr int ReadAttempts = 3;
+
+class QuietReporter final : public FlashReporter {
+public:
+    void ShowProcessInfo(const std::string&) override {}
+    void ShowProcessAddress(const std::string&) override {}
+    void ShowStatusRegister(const std::string&) override {}
+    void ProcessEvents() override {}
+};
+
+// The update's texts and progress go to the sink; the run stays on the calling thread.
+class SinkHost final : public InlineUpdateHost {
+public:
+    SinkHost(TopPanel& panel, ProgressSink& sink, std::size_t device)
+        : InlineUpdateHost(panel), Sink(sink), Device(device) {}
+    void ShowProcessLine(const std::string& text, ProcessStyle style) override {
+        InlineUpdateHost::ShowProcessLine(text, style);
+        Sink.Phase(Device, text);
+    }
+    void ShowProgress(const ProgressFigures& figures) override {
+        Sink.Progress(Device, figures.Percent);
+    }
+
+private:
+    ProgressSink& Sink;
+    std::size_t Device;
+};
+
+bool Connect(KeldrixUsb& usb, const DeviceEntry& entry) {
+    usb.SetAudioMode(!entry.Isp);
+    const std::string match = DeviceMatchText(entry.Path);
+    usb.SetMatch(match.c_str());
+    usb.Connect();
+    return usb.IsFound();
+}
+
+std::string Hex6(std::uint32_t address) {
+    return "0x" + AddressText(address);
+}
+
+}  // namespace
+
+JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageStore& images,
+                    ProgressSink& sink, std::size_t device) {
+    const auto started = std::chrono::steady_clock::now();
+    JobResult result;
+    KeldrixUsb usb(layer);
+    if (!Connect(usb, entry)) {
+        result.Failure = "device not found";
+        return result;
+    }
+    FlashRunValues values;
+    MonitorState monitor;
+    TopPanel panel;
+    QuietReporter reporter;
+    SinkHost host(panel, sink, device);
+    OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
+    update.btnSimpleAutoClick();
+    result.Ok = panel.ProcessLine == "Firmware update success!";
+    if (!result.Ok) {
+        result.Failure = panel.ProcessLine;
+    }
+    sink.Phase(device, result.Ok ? "Firmware update success!" : result.Failure);
+    if (result.Ok) {
+        sink.Progress(device, 100);
+    }
+    result.Seconds = std::chrono::steady_clock::now() - started;
+    return result;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFlash(DeviceLayer& layer, const DeviceEntry& entry,
+                                                   std::uint32_t start, std::uint32_t size,
+                                                   ProgressSink& sink, std::size_t device,
+                                                   JobResult& result) {
+    const auto started = std::chrono::steady_clock::now();
+    KeldrixUsb usb(layer);
+    if (!Connect(usb, entry)) {
+        result.Failure = "device not found";
+        return std::nullopt;
+    }
+    usb.Open();
+    sink.Phase(device, "Enter ISP Mode");
+    if (!SetIspMode(usb, true)) {
+        result.Failure = "Enter ISP Mode Fail";
+        usb.Close();
+        return std::nullopt;
+    }
+    sink.Phase(device, "Reading");
+    std::vector<std::uint8_t> bytes(size, 0xFF);
+    bool read = true;
+    for (std::uint64_t offset = 0; offset < size && read; offset += ReadBlock) {
+        const auto at = static_cast<std::uint32_t>(offset);
+        const auto count =
+            static_cast<std::uint16_t>(std::min<std::uint64_t>(ReadBlock, size - offset));
+        read = false;
+        for (int attempt = 0; attempt < ReadAttempts && !read; ++attempt) {
+            read = FlashRead(usb, start + at, count, bytes.data() + at);
+        }
+        if (!read) {
+            result.Failure = "Read Fail at " + Hex6(start + at);
+        }
+        sink.Progress(device, static_cast<int>((offset + count) * 100 / size));
+    }
+    const bool left = SetIspMode(usb, false);
+    usb.Close();
+    if (read && !left) {
+        result.Failure = "Exit ISP Mode Fail";
+    }
+    result.Ok = read && left;
+    result.Seconds = std::chrono::steady_clock::now() - started;
+    if (!read) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace zarn
