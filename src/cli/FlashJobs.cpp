@@ -40,12 +40,20 @@ private:
     std::size_t Device;
 };
 
-bool Connect(KeldrixUsb& usb, const DeviceEntry& entry) {
+// Finds the device and checks that it can be opened; the failure text says what to do when not.
+bool Connect(KeldrixUsb& usb, const DeviceEntry& entry, JobResult& result) {
     usb.SetAudioMode(!entry.Isp);
     const std::string match = DeviceMatchText(entry.Path);
     usb.SetMatch(match.c_str());
-    usb.Connect();
-    return usb.IsFound();
+    const bool opened = usb.Connect();
+    if (!usb.IsFound()) {
+        result.Failure = "the device is gone; see 'zarn-flash list'";
+    } else if (!opened) {
+        result.Failure =
+            "cannot open the device (no permission?); install the udev rule, see "
+            "README";
+    }
+    return opened;
 }
 
 std::string Hex6(std::uint32_t address) {
@@ -59,8 +67,7 @@ JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageSto
     const auto started = std::chrono::steady_clock::now();
     JobResult result;
     KeldrixUsb usb(layer);
-    if (!Connect(usb, entry)) {
-        result.Failure = "device not found";
+    if (!Connect(usb, entry, result)) {
         return result;
     }
     FlashRunValues values;
@@ -88,8 +95,7 @@ std::optional<std::vector<std::uint8_t>> ReadFlash(DeviceLayer& layer, const Dev
                                                    JobResult& result) {
     const auto started = std::chrono::steady_clock::now();
     KeldrixUsb usb(layer);
-    if (!Connect(usb, entry)) {
-        result.Failure = "device not found";
+    if (!Connect(usb, entry, result)) {
         return std::nullopt;
     }
     usb.Open();
