@@ -69,13 +69,16 @@ void OneButtonUpdate::ProcessEvents() {
 
 bool OneButtonUpdate::Run() {
     DeviceLost = false;
-    Progress = UpdateProgress(Context.Usb.RequestsSent(),
-                              ExpectedUpdateRequests(Context.Images, Context.Values),
-                              Context.Usb.GetClock().Now());
+    Progress =
+        UpdateProgress(Context.Usb.RequestsSent(),
+                       ExpectedUpdateRequests(Context.Images, Context.Values, Context.Profile),
+                       Context.Usb.GetClock().Now());
     FlashSequence steps;
+    steps.Blank = !Context.Profile.SkipBlankBlocks;
     // The whole chip, its texts on the process line; the device stays open around it.
     steps.EraseStep = [this] {
-        Progress.SetExpected(ExpectedUpdateRequests(Context.Images, Context.Values));
+        Progress.SetExpected(
+            ExpectedUpdateRequests(Context.Images, Context.Values, Context.Profile));
         ShowStep("Flash Erase All ");
         if (EraseWholeChip(Context, [this](int poll, std::uint8_t) {
                 ShowStep("Flash Erase All " + EraseDots(poll));

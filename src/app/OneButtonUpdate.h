@@ -64,6 +64,10 @@ public:
 
     // The click on "Start". A click while a run is in progress does nothing.
     void btnSimpleAutoClick();
+    // The fast profile for production lines: no separate blank check (the verify reads every
+    // byte back and catches an erase that did not happen), reads of 255 bytes, blank program
+    // blocks skipped. The window keeps the reference procedure.
+    void UseFastProfile() { Context.Profile = FastProfile; }
     bool IsRunning() const { return Running; }
 
 private:

@@ -63,7 +63,7 @@ std::string Hex6(std::uint32_t address) {
 }  // namespace
 
 JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageStore& images,
-                    ProgressSink& sink, std::size_t device) {
+                    ProgressSink& sink, std::size_t device, bool fast) {
     const auto started = std::chrono::steady_clock::now();
     JobResult result;
     KeldrixUsb usb(layer);
@@ -76,6 +76,9 @@ JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageSto
     QuietReporter reporter;
     SinkHost host(panel, sink, device);
     OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
+    if (fast) {
+        update.UseFastProfile();
+    }
     update.btnSimpleAutoClick();
     result.Ok = panel.ProcessLine == "Firmware update success!";
     if (!result.Ok) {

@@ -32,7 +32,7 @@ struct JobResult {
 // Connects to the device and runs the one-button update with the image: the same requests as
 // the window's "Start" after OK.
 JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageStore& images,
-                    ProgressSink& sink, std::size_t device);
+                    ProgressSink& sink, std::size_t device, bool fast = false);
 
 // Reads size bytes of flash from start in ISP mode (each 64-byte block up to three times) and
 // leaves ISP mode again; nullopt and the failure in result when a block could not be read.

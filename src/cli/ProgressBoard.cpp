@@ -16,7 +16,7 @@ std::string PhaseName(const std::string& text) {
 
 std::string MinutesAndSeconds(std::chrono::steady_clock::duration duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
-    char text[16];
+    char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
                   static_cast<long long>(seconds % 60));
     return text;

@@ -44,17 +44,18 @@ std::uint8_t ImageByte(const FlashContext& context, std::uint32_t address) {
 bool CheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end,
                 const std::string& progressText, const std::string& failureText,
                 const std::function<std::uint8_t(std::uint32_t)>& expected) {
+    const std::uint32_t size = context.Profile.ReadSize;
     // Counted wide, so that a range ending at the top of the address space ends.
     std::uint64_t next = start;
     int failures = 0;
     while (next < end) {
         const auto address = static_cast<std::uint32_t>(next);
-        std::array<std::uint8_t, ReadBlock> block{};
+        std::array<std::uint8_t, FlashReadMaxCount> block{};
         // A failed read names the block's first address.
         std::uint32_t failedAt = address;
-        if (FlashRead(context.Usb, address, ReadBlock, block.data())) {
+        if (FlashRead(context.Usb, address, static_cast<std::uint16_t>(size), block.data())) {
             bool same = true;
-            for (std::uint32_t offset = 0; offset < ReadBlock && next + offset < end; ++offset) {
+            for (std::uint32_t offset = 0; offset < size && next + offset < end; ++offset) {
                 if (block[offset] != expected(address + offset)) {
                     failedAt = address + offset;
                     same = false;
@@ -73,7 +74,7 @@ bool CheckRange(FlashContext& context, std::uint32_t start, std::uint32_t end,
             return false;
         }
         if (failures == 0) {
-            next += ReadBlock;
+            next += size;
         }
     }
     return true;
@@ -122,10 +123,13 @@ bool ProgramWords(FlashContext& context, std::uint32_t start, std::uint32_t end)
     const bool ready = WaitPageReady(context.Usb);
     for (std::uint64_t address = start; address < end; address += blockSize) {
         const auto at = static_cast<std::uint32_t>(address);
+        auto block = CopyBlock(context, at);
+        if (context.Profile.SkipBlankBlocks && IsBlank(block)) {
+            continue;  // an erased flash holds it already; the verify reads it
+        }
         context.Report.ShowProcessAddress("0x" + AddressText(at));
         context.Report.ProcessEvents();
         FlashWriteEnable(context.Usb);
-        auto block = CopyBlock(context, at);
         if (IsBlank(block)) {
             continue;
         }

@@ -39,6 +39,16 @@ public:
     virtual void ProcessEvents() = 0;
 };
 
+// How the workers read and program: the reference way (64-byte reads, every block of a
+// word-programming part gets its write enable), or the fast profile for production lines
+// (reads of up to 255 bytes, blank blocks skipped by every program form).
+struct WorkerProfile {
+    std::uint16_t ReadSize = 64;
+    bool SkipBlankBlocks = false;
+};
+inline constexpr WorkerProfile ReferenceProfile{};
+inline constexpr WorkerProfile FastProfile{FlashReadMaxCount, true};
+
 // What the workers act on. LastFailure holds the failure text the last worker showed.
 struct FlashContext {
     KeldrixUsb& Usb;
@@ -46,6 +56,7 @@ struct FlashContext {
     FlashRunValues& Values;
     FlashReporter& Report;
     std::string LastFailure;
+    WorkerProfile Profile{};
 };
 
 // "0x" and an address as six upper-case digits; "Erase" dots for a poll number.

@@ -19,13 +19,17 @@ bool BlankBlock(const ImageStore& images, std::uint32_t start, std::uint32_t siz
 
 }  // namespace
 
-std::uint64_t ExpectedUpdateRequests(const ImageStore& images, const FlashRunValues& values) {
+std::uint64_t ExpectedUpdateRequests(const ImageStore& images, const FlashRunValues& values,
+                                     const WorkerProfile& profile) {
     const std::uint64_t length = images.ImageLength;
-    const std::uint64_t reads = (length + 63) / 64;
+    const std::uint64_t reads = (length + profile.ReadSize - 1) / profile.ReadSize;
+    const std::uint64_t passes =
+        profile.SkipBlankBlocks ? 1 : 2;  // the fast one has no blank check
     std::uint64_t program = 0;
     const std::uint32_t block = values.ProgramBlockSize == 0 ? 256 : values.ProgramBlockSize;
     for (std::uint32_t start = 0; start < length; start += block) {
-        if (values.UseAaiProgram) {
+        if (values.UseAaiProgram &&
+            !(profile.SkipBlankBlocks && BlankBlock(images, start, block))) {
             // Write enable always; a word packet per two bytes and write disable when not blank.
             program += 1 + (BlankBlock(images, start, block) ? 0 : block / 2 + 1);
         } else if (!BlankBlock(images, start, block)) {
@@ -33,8 +37,8 @@ std::uint64_t ExpectedUpdateRequests(const ImageStore& images, const FlashRunVal
             program += RequestsPerStatus + 1 + 2 + 1;
         }
     }
-    return FixedRequests + TypicalErasePolls * RequestsPerStatus + 2 * reads * RequestsPerRead +
-           program;
+    return FixedRequests + TypicalErasePolls * RequestsPerStatus +
+           passes * reads * RequestsPerRead + program;
 }
 
 UpdateProgress::UpdateProgress(std::uint64_t firstRequest, std::uint64_t expectedRequests,

@@ -18,7 +18,8 @@ struct ProgressFigures {
 // The requests a whole update of the image needs: ISP mode, id, unprotect, a typical erase
 // poll, blank check and verify (three requests per 64-byte read), programming by the mode in
 // values (blank blocks cost nothing in page mode), protect and leaving ISP mode.
-std::uint64_t ExpectedUpdateRequests(const ImageStore& images, const FlashRunValues& values);
+std::uint64_t ExpectedUpdateRequests(const ImageStore& images, const FlashRunValues& values,
+                                     const WorkerProfile& profile = ReferenceProfile);
 
 class UpdateProgress {
 public:

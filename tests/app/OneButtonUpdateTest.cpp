@@ -8,8 +8,8 @@
 
 #include "chip/ChipRegisters.h"
 #include "sim/VirtualChipDevice.h"
-#include "support/RecordingReporter.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "support/RecordingReporter.h"
 
 namespace zarn {
 namespace {
@@ -335,6 +335,93 @@ TEST(OneButtonUpdate, AnEarlierFailureKeepsItsTextThroughLaterOnes) {
     EXPECT_EQ(bench.Panel.ProcessLine, "Firmware update fail! Verifying Fail at 0x000123");
     EXPECT_EQ(bench.Device.Chip().Flash().Status() & FlashProtectBits, FlashProtectBits);
 }
+
+// The fast profile on every part: the flash ends as the image, with no blank check, reads of
+// 255 bytes, and no request at all for a blank program block, which the verify still reads.
+class FastProfileTest : public ::testing::TestWithParam<const FlashPart*> {};
+
+TEST_P(FastProfileTest, WritesTheImageWithFewerRequestsAndReadsEveryByteBack) {
+    UpdateBench bench(*GetParam(), 0x3000);
+    std::fill_n(bench.Images.ImageBuffer.begin() + 0x1000, 0x800, 0xFF);  // blank blocks
+    bench.Update.UseFastProfile();
+    bench.Update.btnSimpleAutoClick();
+    ASSERT_EQ(bench.Panel.ProcessLine, "Firmware update success!");
+    EXPECT_TRUE(bench.FlashHoldsTheImage());
+    std::uint32_t covered = 0;
+    bool programmedBlank = false;
+    for (const auto& entry : bench.Device.Usb()->RequestLog()) {
+        const auto& data = entry.Data;
+        if (entry.Setup.bRequest == 0x81 && data.size() == 4 && data[0] == 0x03) {
+            EXPECT_EQ(entry.Setup.wValue, 255);
+            const std::uint32_t address = (data[1] << 16) | (data[2] << 8) | data[3];
+            EXPECT_EQ(address, covered);  // one pass, every byte, in order
+            covered = address + 255;
+        }
+        if (entry.Setup.bRequest == 0x80 && data.size() >= 4 &&
+            (data[0] == 0x02 || data[0] == 0xAD)) {
+            const std::uint32_t address = (data[1] << 16) | (data[2] << 8) | data[3];
+            programmedBlank |= address >= 0x1000 && address < 0x1800;
+        }
+    }
+    EXPECT_GE(covered, 0x3000u);
+    EXPECT_FALSE(programmedBlank);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, FastProfileTest, ::testing::ValuesIn(FlashModels::All),
+                         [](const auto& info) { return std::string(info.param->Name); });
+
+struct FastFaultCase {
+    const char* Name;
+    std::function<void(UpdateBench&)> Inject;
+    const char* FinalText;
+};
+
+void PrintTo(const FastFaultCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class FastFaultTest : public ::testing::TestWithParam<FastFaultCase> {};
+
+TEST_P(FastFaultTest, TheVerifyCatchesItWithItsAddress) {
+    UpdateBench bench(FlashModels::W25X40, 0x3000);
+    std::fill_n(bench.Images.ImageBuffer.begin() + 0x1000, 0x800, 0xFF);
+    GetParam().Inject(bench);
+    bench.Update.UseFastProfile();
+    bench.Update.btnSimpleAutoClick();
+    EXPECT_EQ(bench.Panel.ProcessLine, GetParam().FinalText);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FastFaultTest,
+    ::testing::Values(
+        FastFaultCase{
+            "WornCell",
+            [](UpdateBench& bench) { bench.Device.Chip().Flash().SetWornByte(0x2345, 0x01); },
+            "Firmware update fail! Verifying Fail at 0x002345"},
+        // The old firmware (0x12 from 0 to 0xFF) stays where the erase did not happen; programming
+        // only clears bits, so image byte 0x00 comes out right and byte 0x07 at 1 does not.
+        FastFaultCase{"EraseThatDidNotHappen",
+                      [](UpdateBench& bench) {
+                          bench.Device.Usb()->FailRequestsWhere(
+                              [](const SetupPacket&, std::span<const std::uint8_t> data,
+                                 std::size_t) { return !data.empty() && data[0] == 0xC7; });
+                      },
+                      "Firmware update fail! Verifying Fail at 0x000001"},
+        // A byte inside a blank block that the flash holds wrongly is read and caught.
+        FastFaultCase{
+            "WrongByteInABlankBlock",
+            [](UpdateBench& bench) {
+                bench.Device.Usb()->FailRequestsWhere([&bench](const SetupPacket& setup,
+                                                               std::span<const std::uint8_t> data,
+                                                               std::size_t) {
+                    if (setup.bRequest == 0x81 && data.size() == 4 && data[0] == 0x03) {
+                        bench.Device.Chip().Flash().Load(0x1400, std::vector<std::uint8_t>{0x7E});
+                    }
+                    return false;
+                });
+            },
+            "Firmware update fail! Verifying Fail at 0x001400"}),
+    [](const auto& info) { return info.param.Name; });
 
 TEST(OneButtonUpdate, EraseTimeOutSkipsTheWorkersButStillProtectsAndLeavesIsp) {
     UpdateBench bench(FlashModels::W25X40);
