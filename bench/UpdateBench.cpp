@@ -1,4 +1,5 @@
-// The whole one-button update on the virtual device, for each flash part and two image sizes,
+// The whole one-button update on the virtual device, for each flash part, two image sizes and
+// both profiles (fast 0: the reference procedure; 1: the production profile of zarn-flash),
 // at the default per-request cost. Counters: requests per phase, the device's virtual time, a
 // lower bound for that time, their ratio, and the host's real time per request.
 //
@@ -55,7 +56,8 @@ std::array<std::size_t, PhaseCount> RequestsPerPhase(const std::vector<RequestLo
             phase = Erase;
         } else if (command && entry.Setup.bRequest == 0x81 && opcode == 0x03 && phase == Erase) {
             phase = Blank;
-        } else if (command && (opcode == 0x02 || opcode == 0xAD) && phase == Blank) {
+        } else if (command && (opcode == 0x02 || opcode == 0xAD) &&
+                   (phase == Blank || phase == Erase)) {  // the fast profile has no blank pass
             phase = Program;
         } else if (command && entry.Setup.bRequest == 0x81 && opcode == 0x03 && phase == Program) {
             phase = Verify;
@@ -91,6 +93,7 @@ std::chrono::nanoseconds LowerBound(const std::vector<RequestLogEntry>& log,
 
 void WholeUpdate(benchmark::State& state, const FlashPart* flash) {
     const auto imageLength = static_cast<std::uint32_t>(state.range(0));
+    const bool fast = state.range(1) != 0;
     std::array<std::size_t, PhaseCount> phases{};
     std::size_t requests = 0;
     double virtualSeconds = 0;
@@ -119,6 +122,9 @@ void WholeUpdate(benchmark::State& state, const FlashPart* flash) {
         QuietReporter reporter;
         InlineUpdateHost host(panel);
         OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
+        if (fast) {
+            update.UseFastProfile();
+        }
         device.Usb()->ClearRequestLog();
         const auto startVirtual = time.Now();
         const auto startReal = std::chrono::steady_clock::now();
@@ -157,10 +163,10 @@ const bool Registered = [] {
     for (const FlashPart* flash : FlashModels::All) {
         auto* benchmark = benchmark::RegisterBenchmark(
             ("WholeUpdate/" + std::string(flash->Name)).c_str(), WholeUpdate, flash);
-        benchmark->ArgName("image_bytes")->Unit(benchmark::kMillisecond)->Iterations(1);
+        benchmark->ArgNames({"image_bytes", "fast"})->Unit(benchmark::kMillisecond)->Iterations(1);
         for (std::uint32_t size : {64u * 1024, 256u * 1024}) {
             if (size <= flash->Size) {
-                benchmark->Arg(size);
+                benchmark->Args({size, 0})->Args({size, 1});
             }
         }
     }
