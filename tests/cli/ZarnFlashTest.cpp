@@ -80,7 +80,8 @@ TEST_F(ZarnFlashTest, UpdateOneOrAllAndOneFailingAmongThree) {
 
     const ProgramRun all = Flash("--virtual 3 update --all --yes --json");
     ASSERT_EQ(all.Exit, 0) << all.Error;
-    for (const auto& result : all.Json()["results"]) {
+    const auto report = all.Json();  // the loop must not outlive what it walks
+    for (const auto& result : report["results"]) {
         EXPECT_EQ(result["result"], "success") << result.dump();
     }
 
