@@ -15,6 +15,7 @@
 #include "image/HexText.h"
 #include "sim/VirtualChipDevice.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "transport/UsbTrace.h"
 
 namespace {
 
@@ -56,7 +57,12 @@ int main(int argc, char* argv[]) {
     device.LoadFirmware(std::vector<std::uint8_t>(4096, 0x5A));
     deviceLayer.Attach(device.Usb());
 
-    zarn::KeldrixUsb UsbDevice(deviceLayer);
+    std::unique_ptr<zarn::UsbTraceFile> trace;
+    std::unique_ptr<zarn::TracingDeviceLayer> traced;
+    if (!options.Trace.empty() && (trace = zarn::UsbTraceFile::Create(options.Trace))) {
+        traced = std::make_unique<zarn::TracingDeviceLayer>(deviceLayer, *trace);
+    }
+    zarn::KeldrixUsb UsbDevice(traced ? static_cast<zarn::DeviceLayer&>(*traced) : deviceLayer);
     zarn::ImageStore images;
     TForm1Environment environment;
     environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());

@@ -31,12 +31,19 @@ WindowOptions ReadWindowOptions(int argc, char* argv[], const std::string& descr
         QStringLiteral("Look for the product's firmware file in <dir> when the current "
                        "directory has none."),
         QStringLiteral("dir"));
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Record every control transfer into <file>, a pcap file that Wireshark "
+                       "and tshark open."),
+        QStringLiteral("file"));
     parser.addOption(engineering);
     parser.addOption(firmwareDir);
+    parser.addOption(trace);
     parser.process(reader);
 
     WindowOptions options;
     options.Engineering = parser.isSet(engineering);
+    options.Trace = parser.value(trace).toStdString();
     for (const QString& folder : parser.values(firmwareDir)) {
         options.FirmwareFolders.emplace_back(folder.toStdString());
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The window's command line, read before any window exists, so that --help and --version work
-// without a display: --engineering, --firmware-dir DIR, --help, --version.
+// without a display: --engineering, --firmware-dir DIR, --trace FILE, --help, --version.
 
 #include <filesystem>
 #include <string>
@@ -11,6 +11,8 @@ struct WindowOptions {
     // Searched after the current directory, in order: --firmware-dir, then the firmware folder
     // installed beside the program (share/zarn-update/firmware).
     std::vector<std::filesystem::path> FirmwareFolders;
+    // --trace FILE: every control transfer into a pcap file.
+    std::string Trace;
 };
 
 // Reads the options; --help and --version print and end the program (exit 0), a bad option

@@ -11,8 +11,9 @@
 #include "app/GlobalTexts.h"
 #include "app/TForm1.h"
 #include "app/WindowOptions.h"
-#include "transport/LibusbDeviceLayer.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "transport/LibusbDeviceLayer.h"
+#include "transport/UsbTrace.h"
 
 namespace {
 
@@ -39,7 +40,18 @@ int main(int argc, char* argv[]) {
             std::fputs("USB is not available on this machine\n", stderr);
             deviceLayer = std::make_unique<zarn::VirtualDeviceLayer>(unusedClock);
         }
-        zarn::KeldrixUsb UsbDevice(*deviceLayer);
+        std::unique_ptr<zarn::UsbTraceFile> trace;
+        std::unique_ptr<zarn::TracingDeviceLayer> traced;
+        if (!options.Trace.empty()) {
+            trace = zarn::UsbTraceFile::Create(options.Trace);
+            if (!trace) {
+                std::fprintf(stderr, "zarn-update: cannot create the trace file %s\n",
+                             options.Trace.c_str());
+                return 1;
+            }
+            traced = std::make_unique<zarn::TracingDeviceLayer>(*deviceLayer, *trace);
+        }
+        zarn::KeldrixUsb UsbDevice(traced ? *traced : *deviceLayer);
         zarn::ImageStore images;
         TForm1Environment environment;
         environment.LogicalDpi = qRound(application.primaryScreen()->logicalDotsPerInchX());

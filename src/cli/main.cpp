@@ -17,6 +17,7 @@
 #include "cli/ProgressBoard.h"
 #include "flash/FlashWorkers.h"
 #include "image/FirmwareLoaders.h"
+#include "transport/UsbTrace.h"
 
 namespace {
 
@@ -52,7 +53,24 @@ struct Options {
     std::string Out;
     std::string Start = "0";
     std::string Size = "0x40000";
+    std::string Trace;
 };
+
+// The trace file of --trace and the traced layers of the devices in use.
+struct Tracing {
+    std::unique_ptr<UsbTraceFile> File;
+    std::vector<std::unique_ptr<TracingDeviceLayer>> Layers;
+
+    DeviceLayer& Wrap(DeviceLayer& layer) {
+        if (!File) {
+            return layer;
+        }
+        Layers.push_back(std::make_unique<TracingDeviceLayer>(
+            layer, *File, static_cast<std::uint16_t>(Layers.size() + 1)));
+        return *Layers.back();
+    }
+};
+Tracing Traces;
 
 std::string Hex(std::uint32_t value, int digits) {
     char text[16];
@@ -177,7 +195,7 @@ int UpdateCommand(const Options& options, bool recover) {
     std::vector<JobResult> results(devices.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        DeviceLayer& layer = source->LayerFor(devices[i]);
+        DeviceLayer& layer = Traces.Wrap(source->LayerFor(devices[i]));
         threads.emplace_back([&, i] {
             results[i] = RunUpdate(layer, devices[i], images[i], board, i, options.Fast);
         });
@@ -276,7 +294,8 @@ std::vector<std::uint8_t> ReadDevice(const Options& options, std::uint32_t start
     ProgressBoard board({DeviceLabel(chosen)}, !options.Json && isatty(STDOUT_FILENO),
                         options.Json ? stderr : stdout);
     JobResult result;
-    auto bytes = ReadFlash(source->LayerFor(chosen), chosen, start, size, board, 0, result);
+    auto bytes =
+        ReadFlash(Traces.Wrap(source->LayerFor(chosen)), chosen, start, size, board, 0, result);
     board.Close();
     if (!bytes || !result.Ok) {
         throw Stop{Failed, chosen.Path + ": " + result.Failure};
@@ -357,6 +376,9 @@ int main(int argc, char** argv) {
     app.add_option("--virtual-isp", options.VirtualIsp,
                    "Also N virtual chips with a blank flash in their ISP identity")
         ->check(CLI::Range(0, 64));
+    app.add_option("--trace", options.Trace,
+                   "Record every control transfer into this pcap file (usbmon link type; "
+                   "Wireshark and tshark open it)");
     app.add_option("--virtual-worn", options.VirtualWorn,
                    "The virtual device with this number (from 0) has a flash cell that will not "
                    "program, for trying failures");
@@ -401,6 +423,12 @@ int main(int argc, char** argv) {
         return code == 0 ? Success : Usage;
     }
     try {
+        if (!options.Trace.empty()) {
+            Traces.File = UsbTraceFile::Create(options.Trace);
+            if (!Traces.File) {
+                throw Stop{Usage, "cannot create the trace file " + options.Trace};
+            }
+        }
         if (*list) {
             return ListCommand(options);
         }
