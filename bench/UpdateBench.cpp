@@ -25,14 +25,6 @@ namespace {
 
 using namespace zarn;
 
-class QuietReporter : public FlashReporter {
-public:
-    void ShowProcessInfo(const std::string&) override {}
-    void ShowProcessAddress(const std::string&) override {}
-    void ShowStatusRegister(const std::string&) override {}
-    void ProcessEvents() override {}
-};
-
 enum Phase { Setup, Unprotect, Erase, Blank, Program, Verify, Protect, PhaseCount };
 constexpr std::array<const char*, PhaseCount> PhaseNames = {
     "req_setup",   "req_unprotect", "req_erase",  "req_blank",
@@ -119,7 +111,7 @@ void WholeUpdate(benchmark::State& state, const FlashPart* flash) {
         FlashRunValues values;
         MonitorState monitor;
         TopPanel panel;
-        QuietReporter reporter;
+        SilentReporter reporter;
         InlineUpdateHost host(panel);
         OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
         if (fast) {

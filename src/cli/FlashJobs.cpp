@@ -14,14 +14,6 @@ namespace {
 constexpr std::uint32_t ReadBlock = 64;
 constexpr int ReadAttempts = 3;
 
-class QuietReporter final : public FlashReporter {
-public:
-    void ShowProcessInfo(const std::string&) override {}
-    void ShowProcessAddress(const std::string&) override {}
-    void ShowStatusRegister(const std::string&) override {}
-    void ProcessEvents() override {}
-};
-
 // The update's texts and progress go to the sink; the run stays on the calling thread.
 class SinkHost final : public InlineUpdateHost {
 public:
@@ -73,7 +65,7 @@ JobResult RunUpdate(DeviceLayer& layer, const DeviceEntry& entry, const ImageSto
     FlashRunValues values;
     MonitorState monitor;
     TopPanel panel;
-    QuietReporter reporter;
+    SilentReporter reporter;
     SinkHost host(panel, sink, device);
     OneButtonUpdate update(usb, images, values, monitor, panel, reporter, host);
     if (fast) {

@@ -49,6 +49,15 @@ struct WorkerProfile {
 inline constexpr WorkerProfile ReferenceProfile{};
 inline constexpr WorkerProfile FastProfile{FlashReadMaxCount, true};
 
+// For runs that show no worker texts and have no window to keep alive.
+class SilentReporter final : public FlashReporter {
+public:
+    void ShowProcessInfo(const std::string&) override {}
+    void ShowProcessAddress(const std::string&) override {}
+    void ShowStatusRegister(const std::string&) override {}
+    void ProcessEvents() override {}
+};
+
 // What the workers act on. LastFailure holds the failure text the last worker showed.
 struct FlashContext {
     KeldrixUsb& Usb;

@@ -17,14 +17,6 @@ public:
     void Progress(std::size_t, int) override {}
 };
 
-class NoReport final : public FlashReporter {
-public:
-    void ShowProcessInfo(const std::string&) override {}
-    void ShowProcessAddress(const std::string&) override {}
-    void ShowStatusRegister(const std::string&) override {}
-    void ProcessEvents() override {}
-};
-
 struct Product {
     Product() : Device(Time, FlashModels::W25Q40, {0x31D4, 0x0054}) {
         Device.LoadFirmware(std::vector<std::uint8_t>(0x100, 0x11));
@@ -63,7 +55,7 @@ TEST(CliUpdate, SendsExactlyTheRequestsOfTheWindowsUpdate) {
     KeldrixUsb usb(window.Layer);
     MonitorState monitor;
     TopPanel panel;
-    NoReport report;
+    SilentReporter report;
     InlineUpdateHost host(panel);
     FlashRunValues values;
     usb.SetAudioMode(true);

@@ -95,12 +95,7 @@ protected:
         MonitorState monitor;
         TopPanel panel;
         InlineUpdateHost host(panel);
-        class : public FlashReporter {
-            void ShowProcessInfo(const std::string&) override {}
-            void ShowProcessAddress(const std::string&) override {}
-            void ShowStatusRegister(const std::string&) override {}
-            void ProcessEvents() override {}
-        } quiet;
+        SilentReporter quiet;
         OneButtonUpdate(usb, images, values, monitor, panel, quiet, host).btnSimpleAutoClick();
     }
 

@@ -155,13 +155,7 @@ TEST_F(LibusbLayerTest, WholeUpdateThroughRealLibusb) {
         images.ImageBuffer[i] = static_cast<std::uint8_t>(i * 5 + 3);
     }
     images.ImageLength = 0x1000;
-    class Quiet : public FlashReporter {
-    public:
-        void ShowProcessInfo(const std::string&) override {}
-        void ShowProcessAddress(const std::string&) override {}
-        void ShowStatusRegister(const std::string&) override {}
-        void ProcessEvents() override {}
-    } quiet;
+    SilentReporter quiet;
     FlashRunValues values;
     MonitorState monitor;
     TopPanel panel;
