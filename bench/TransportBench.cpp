@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "sim/DeviceModel.h"
-#include "transport/KeldrixUsb.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "transport/KeldrixUsb.h"
 
 namespace {
 

@@ -261,8 +261,11 @@ LoadResult LoadHexFile(ImageStore& store, const std::filesystem::path& path) {
         return {LoadResult::Outcome::Refused, 0, 0, parsed.Error};
     }
     Commit(store, parsed.Image, parsed.Length);
-    return {LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, store.ImageLength),
-            parsed.DataBytes, {}, parsed.Ranges};
+    return {LoadResult::Outcome::Loaded,
+            ImageSum(store.ImageBuffer, store.ImageLength),
+            parsed.DataBytes,
+            {},
+            parsed.Ranges};
 }
 
 LoadResult LoadBinaryFile(ImageStore& store, const std::filesystem::path& path) {
@@ -282,8 +285,8 @@ LoadResult LoadBinaryFile(ImageStore& store, const std::filesystem::path& path) 
         return {LoadResult::Outcome::Refused, 0, 0, "file is larger than the 256 KiB image"};
     }
     Commit(store, image, length);
-    LoadResult result{LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, length), length, {},
-                      {}};
+    LoadResult result{
+        LoadResult::Outcome::Loaded, ImageSum(store.ImageBuffer, length), length, {}, {}};
     if (length > 0) {
         result.Ranges.emplace_back(0, length);
     }

@@ -7,8 +7,8 @@
 
 #include "app/DeviceTable.h"
 #include "sim/VirtualChipDevice.h"
-#include "support/HexText.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "support/HexText.h"
 
 namespace zarn {
 namespace {

@@ -14,11 +14,11 @@
 #include "pages/LabeledEdit.h"
 #include "pages/StringGrid.h"
 #include "sim/VirtualChipDevice.h"
+#include "sim/VirtualDeviceLayer.h"
 #include "sim/VirtualUsbDevice.h"
 #include "support/HexText.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingModel.h"
-#include "sim/VirtualDeviceLayer.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 
 #include "app/TForm1.h"
 #include "sim/VirtualChipDevice.h"
+#include "sim/VirtualDeviceLayer.h"
 #include "support/HexText.h"
 #include "support/QtPrinters.h"
 #include "support/QtWait.h"
 #include "support/RequestLogQueries.h"
-#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 

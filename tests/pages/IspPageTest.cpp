@@ -21,11 +21,11 @@
 #include "pages/IspPage.h"
 #include "pages/LabeledEdit.h"
 #include "sim/VirtualChipDevice.h"
+#include "sim/VirtualDeviceLayer.h"
 #include "support/HexText.h"
 #include "support/ProductWindow.h"
 #include "support/QtPrinters.h"
 #include "support/RequestLogQueries.h"
-#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

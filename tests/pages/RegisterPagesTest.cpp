@@ -17,10 +17,10 @@
 #include "chip/I2cMaster.h"
 #include "pages/StringGrid.h"
 #include "sim/VirtualChipDevice.h"
+#include "sim/VirtualDeviceLayer.h"
 #include "support/HexText.h"
 #include "support/ProductWindow.h"
 #include "support/QtPrinters.h"
-#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "app/TForm1.h"
 #include "sim/VirtualChipDevice.h"
+#include "sim/VirtualDeviceLayer.h"
 #include "support/HexText.h"
 #include "support/QtWait.h"
-#include "sim/VirtualDeviceLayer.h"
 
 namespace zarn::fakes {
 

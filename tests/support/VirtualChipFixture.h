@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "sim/VirtualChipDevice.h"
-#include "transport/KeldrixUsb.h"
 #include "sim/VirtualDeviceLayer.h"
+#include "transport/KeldrixUsb.h"
 
 namespace zarn::fakes {
 
