@@ -152,6 +152,11 @@ ImageStore LoadFirmware(const std::filesystem::path& path) {
 
 // The product's own file from the firmware folder, as the window takes it.
 ImageStore ProductFirmware(const DeviceSource& source, const DeviceEntry& entry) {
+    if (!entry.ProductRow) {
+        throw Stop{Usage, DeviceLabel(entry) +
+                              " waits in its ISP identity, so no product file can be chosen for "
+                              "it: name the firmware with --file"};
+    }
     const auto path = source.FirmwareFolder() /
                       (std::string(DeviceTable.at(*entry.ProductRow).FileStem) + ".hex");
     if (!std::filesystem::exists(path)) {

@@ -121,6 +121,12 @@ TEST_F(ZarnFlashTest, RecoverAnIspIdentityDevice) {
     EXPECT_EQ(run.Json()["results"][0]["name"], "ISP, waiting for firmware");
     EXPECT_EQ(run.Json()["results"][0]["result"], "success");
     EXPECT_EQ(Flash("--virtual 1 recover --file firmware.hex --yes").Exit, 3);  // none in ISP
+    // An ISP-identity device named for update needs a file: no product file fits it.
+    const auto list = Flash("--virtual-isp 1 list --json").Json();
+    const std::string path = list[0]["path"];
+    const ProgramRun named = Flash("--virtual-isp 1 update --yes --device '" + path + "'");
+    EXPECT_EQ(named.Exit, 2);
+    EXPECT_NE(named.Error.find("--file"), std::string::npos);
 }
 
 TEST_F(ZarnFlashTest, ReadAndVerifyFindAFlippedByte) {
