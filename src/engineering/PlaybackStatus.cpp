@@ -2,13 +2,12 @@
 
 #include "app/GlobalTexts.h"
 #include "chip/ChipRegisters.h"
+#include "chip/Mailbox.h"
 
 namespace zarn {
 namespace {
 
 constexpr std::uint16_t RateRegister = 0xA4;
-constexpr std::uint16_t MediaKeyRegister = 0x91;
-constexpr std::uint16_t MediaCommandRegister = 0x90;
 constexpr std::uint8_t MediaKeyCommand = 0x30;
 constexpr std::uint8_t MediaKeyDone = 0x31;
 constexpr int MediaKeyPolls = 10;
@@ -19,7 +18,7 @@ constexpr std::uint32_t MediaKeyPauseMs = 10;
 std::optional<StatusBytes> ReadStatusBytes(KeldrixUsb& usb) {
     StatusBytes bytes{};
     usb.Open();
-    bool read = RegWrite(usb, BankSelectRegister, 0x00);
+    bool read = SetRegisterBank(usb, MailboxBank);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         read &= RegRead(usb, static_cast<std::uint16_t>(RateRegister + i), &bytes[i]);
     }
@@ -42,14 +41,14 @@ PlaybackView DecodeStatus(const StatusBytes& bytes) {
 
 bool SendMediaKey(KeldrixUsb& usb, int index) {
     usb.Open();
-    RegWrite(usb, BankSelectRegister, 0x00);
-    RegWrite(usb, MediaKeyRegister, HidKeyCodes.at(static_cast<std::size_t>(index)));
-    RegWrite(usb, MediaCommandRegister, MediaKeyCommand);
+    SetRegisterBank(usb, MailboxBank);
+    RegWrite(usb, MailboxArgument1Register, HidKeyCodes.at(static_cast<std::size_t>(index)));
+    RegWrite(usb, MailboxCommandRegister, MediaKeyCommand);
     bool confirmed = false;
     for (int poll = 0; poll < MediaKeyPolls && !confirmed; ++poll) {
         usb.GetClock().Sleep(MediaKeyPauseMs);
         std::uint8_t state = 0;
-        confirmed = RegRead(usb, MediaCommandRegister, &state) && state == MediaKeyDone;
+        confirmed = RegRead(usb, MailboxCommandRegister, &state) && state == MediaKeyDone;
     }
     usb.Close();
     return confirmed;

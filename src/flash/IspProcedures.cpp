@@ -51,10 +51,16 @@ bool IspProcedures::ToggleIspMode() {
     return IspMode;
 }
 
-std::string IspProcedures::ReadChipId() {
+template <typename Action>
+auto IspProcedures::WithDeviceOpen(Action action) {
     Context.Usb.Open();
-    FlashReadId(Context.Usb, Context.Values.FlashId);
+    const auto result = action(Context.Usb);
     Context.Usb.Close();
+    return result;
+}
+
+std::string IspProcedures::ReadChipId() {
+    WithDeviceOpen([this](KeldrixUsb& usb) { return FlashReadId(usb, Context.Values.FlashId); });
     std::string text;
     for (const std::uint8_t byte : Context.Values.FlashId) {
         text += ByteText(byte) + ",  ";
@@ -63,28 +69,19 @@ std::string IspProcedures::ReadChipId() {
 }
 
 std::string IspProcedures::ReadStatus() {
-    Context.Usb.Open();
-    const std::uint8_t status = FlashReadStatus(Context.Usb);
-    Context.Usb.Close();
-    return ByteText(status);
+    return ByteText(WithDeviceOpen(FlashReadStatus));
 }
 
 void IspProcedures::WriteStatus(std::uint8_t value) {
-    Context.Usb.Open();
-    FlashWriteStatus(Context.Usb, value);
-    Context.Usb.Close();
+    WithDeviceOpen([value](KeldrixUsb& usb) { return FlashWriteStatus(usb, value); });
 }
 
 void IspProcedures::WriteEnable() {
-    Context.Usb.Open();
-    FlashWriteEnable(Context.Usb);
-    Context.Usb.Close();
+    WithDeviceOpen(FlashWriteEnable);
 }
 
 void IspProcedures::WriteDisable() {
-    Context.Usb.Open();
-    FlashWriteDisable(Context.Usb);
-    Context.Usb.Close();
+    WithDeviceOpen(FlashWriteDisable);
 }
 
 void IspProcedures::Erase(bool all) {
@@ -108,9 +105,8 @@ void IspProcedures::BlankCheck(bool all) {
 
 void IspProcedures::Program(bool all) {
     if (Context.Values.ProgramBlockSize == 0) {
-        Context.Usb.Open();
-        ReadFlashIdAndSelectMode(Context.Usb, Context.Values);
-        Context.Usb.Close();
+        WithDeviceOpen(
+            [this](KeldrixUsb& usb) { return ReadFlashIdAndSelectMode(usb, Context.Values); });
     }
     RunPageWorker(all, "Start Programming...", "Programming Success", &ProgramRange);
 }

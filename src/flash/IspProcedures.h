@@ -70,6 +70,9 @@ public:
     bool RunAuto(const AutoOptions& options, const RangeChoice& range);
 
 private:
+    // Opens the device, runs action on it, closes it again; gives the action's result.
+    template <typename Action>
+    auto WithDeviceOpen(Action action);
     void ShowStep(const std::string& text) override;
     void ShowFailure(const std::string& text) override;
     // Opening text, open, the worker over the page range, success text, close.

@@ -211,31 +211,28 @@ void IspPage::RunPageProcedure(Run run, std::function<void()> procedure,
     });
 }
 
-void IspPage::btnUSBEraseClick() {
+void IspPage::RunOnPageRange(void (zarn::IspProcedures::*procedure)(bool all)) {
     if (!IsRunning()) {
-        RunPageProcedure(Run::Page, [this, all = AllChecked()] { Service.Procedures->Erase(all); });
+        RunPageProcedure(Run::Page, [this, procedure, all = AllChecked()] {
+            (Service.Procedures->*procedure)(all);
+        });
     }
+}
+
+void IspPage::btnUSBEraseClick() {
+    RunOnPageRange(&zarn::IspProcedures::Erase);
 }
 
 void IspPage::btnUSBBlankClick() {
-    if (!IsRunning()) {
-        RunPageProcedure(Run::Page,
-                         [this, all = AllChecked()] { Service.Procedures->BlankCheck(all); });
-    }
+    RunOnPageRange(&zarn::IspProcedures::BlankCheck);
 }
 
 void IspPage::btnUSBProgramClick() {
-    if (!IsRunning()) {
-        RunPageProcedure(Run::Page,
-                         [this, all = AllChecked()] { Service.Procedures->Program(all); });
-    }
+    RunOnPageRange(&zarn::IspProcedures::Program);
 }
 
 void IspPage::btnUSBVerifyClick() {
-    if (!IsRunning()) {
-        RunPageProcedure(Run::Page,
-                         [this, all = AllChecked()] { Service.Procedures->Verify(all); });
-    }
+    RunOnPageRange(&zarn::IspProcedures::Verify);
 }
 
 void IspPage::btnReadBackClick() {

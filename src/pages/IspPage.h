@@ -89,6 +89,8 @@ private:
     // and the device monitor paused; ended runs the page's own closing step.
     void RunPageProcedure(
         Run run, std::function<void()> procedure, std::function<void()> ended = [] {});
+    // A flash procedure over the range the radio buttons choose, unless a run is going on.
+    void RunOnPageRange(void (zarn::IspProcedures::*procedure)(bool all));
     void ReloadFirmwareFile();
     void Refuse(const std::string& text);
 

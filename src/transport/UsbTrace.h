@@ -5,11 +5,13 @@
 // transfer completes with an error), bus and device numbers and the device clock's time. Each
 // record pair is written out as the transfer ends, so a run that stops leaves a readable file.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "transport/DeviceLayer.h"
