@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +20,7 @@ namespace {
 // From this logical resolution on, the window grows by ExtraSize in both directions.
 constexpr int LargeFontDpi = 120;
 constexpr int ExtraSize = 140;
+constexpr int ProgressBarHeight = 20;
 
 void SetFontPixelSize(QWidget& widget, int pixels) {
     QFont font = widget.font();
@@ -172,9 +174,13 @@ void TForm1::ShowEngineeringPages(int logicalDpi) {
         pages.setTabVisible(index, true);
     }
     ui->PageISPCtrl->ShowEngineeringControls();
-    // Below the whole end-user view, its process line and progress bar included.
+    // Below the end-user view: room for two lines of the process line at its largest font and
+    // the progress bar under them.
     const int extra = logicalDpi >= LargeFontDpi ? ExtraSize : 0;
-    const int top = extra + 200;
+    QFont largest = ui->lblISPProcStatus->font();
+    largest.setPointSize(16);
+    const int top = ui->lblISPProcStatus->y() + 2 * QFontMetrics(largest).lineSpacing() +
+                    ProgressBarHeight + 12;
     const QSize needed = pages.sizeHint().expandedTo(QSize(extra + 606, extra + 340));
     pages.setGeometry(0, top, needed.width(), needed.height());
     pages.show();
@@ -304,7 +310,7 @@ void TForm1::LayOutProcessLine() {
     QLabel& line = *ui->lblISPProcStatus;
     const int width = std::max(100, this->width() - line.x() - 8);
     line.resize(width, std::max(line.heightForWidth(width), 30));
-    ProgressBar->setGeometry(line.x(), line.y() + line.height() + 4, width, 20);
+    ProgressBar->setGeometry(line.x(), line.y() + line.height() + 4, width, ProgressBarHeight);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -1,6 +1,7 @@
 #include "pages/RegisterMapPage.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,6 +20,16 @@ QString ValueText(std::optional<std::uint8_t> value) {
 }
 
 const QColor Silver(0xC0, 0xC0, 0xC0);
+constexpr int BitBoxGap = 4;
+
+// Spreads "7 6 5 4 3 2 1 0" so that each digit stands over its bit box: a digit and its blank
+// take one box's width.
+void AlignDigitsWithBoxes(QLabel& digits, int boxPitch) {
+    QFont font = digits.font();
+    const int pair = QFontMetrics(font).horizontalAdvance(QStringLiteral("0 "));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, std::max(0.0, (boxPitch - pair) / 2.0));
+    digits.setFont(font);
+}
 
 }  // namespace
 
@@ -39,6 +50,7 @@ RegisterMapPage::RegisterMapPage(const RegisterMapNames& names, QWidget* parent)
     auto* bitsLabel = new QLabel(QStringLiteral("7 6 5 4 3 2 1 0"), this);
     bitsLabel->setObjectName(QString::fromLatin1(names.BitsLabel));
     auto* bitRow = new QHBoxLayout;
+    bitRow->setSpacing(BitBoxGap);
     for (int bit = 7; bit >= 0; --bit) {
         auto* box = new QCheckBox(this);
         box->setObjectName(QString::fromLatin1(names.BitPrefix) + QString::number(bit));
@@ -51,6 +63,7 @@ RegisterMapPage::RegisterMapPage(const RegisterMapNames& names, QWidget* parent)
     side->addWidget(ReadButton);
     side->addWidget(AddressLabel);
     side->addWidget(DataLabel);
+    AlignDigitsWithBoxes(*bitsLabel, Bits[0]->sizeHint().width() + BitBoxGap);
     side->addWidget(bitsLabel);
     side->addLayout(bitRow);
     side->addStretch();
