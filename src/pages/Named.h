@@ -1,5 +1,6 @@
 #pragma once
-// Builds a control with its object name, the name the window's code and tests find it by.
+// Helpers the pages share: a control built with its object name (the name the window's code
+// and tests find it by), and a byte as the pages show it.
 
 #include <QLabel>
 #include <QString>
@@ -24,4 +25,9 @@ inline LabeledEdit* NamedEdit(const char* name, const char* label, const char* t
     edit->setLabelText(QString::fromLatin1(label));
     edit->setText(QString::fromLatin1(text));
     return edit;
+}
+
+// Two upper-case hexadecimal digits: "0A".
+inline QString HexByte(int value) {
+    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }

@@ -8,12 +8,9 @@
 #include <QVBoxLayout>
 
 #include "app/NumberText.h"
+#include "pages/Named.h"
 
 namespace {
-
-QString HexByte(std::uint8_t value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 QString ValueText(std::optional<std::uint8_t> value) {
     return value ? HexByte(*value) : QStringLiteral("--");

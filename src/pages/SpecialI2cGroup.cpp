@@ -5,14 +5,9 @@
 
 #include "app/NumberText.h"
 #include "engineering/SpecialI2c.h"
+#include "pages/Named.h"
 
 namespace {
-
-QLabel* NamedLabel(const char* name, const char* text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 
 QScrollBar* LengthBar(const char* name, QWidget* parent) {
     auto* bar = new QScrollBar(Qt::Horizontal, parent);
@@ -21,10 +16,6 @@ QScrollBar* LengthBar(const char* name, QWidget* parent) {
     bar->setPageStep(0);
     bar->setMinimumWidth(120);
     return bar;
-}
-
-QString HexByte(std::uint8_t value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 #include "pages/StringGrid.h"
 
+#include "pages/Named.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 
 namespace {
 
 constexpr int GridCells = 17;
-
-QString HexByte(int value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 }  // namespace
 
